@@ -1,0 +1,100 @@
+// Paths on the command line are the system's own; the library takes Windows
+// names. On POSIX an absolute path becomes a name on the drive whose directory
+// holds it (KXFILES_DRIVES, where C: is "/" unless the variable says otherwise);
+// a relative path stays relative, with backslashes.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cctype>
+#include <filesystem>
+#include <vector>
+
+#include "cli.h"
+
+namespace kxcli {
+
+void ReportLibraryError(const std::string &what) {
+    char message[128];
+    int32_t code = kxFileErrorVal();
+    if (kxFileErrorString(code, message, sizeof message) == 0)
+        std::snprintf(message, sizeof message, "error %d", static_cast<int>(code));
+    std::fprintf(stderr, "kxfile: %s: %s\n", what.c_str(), message);
+}
+
+#ifdef _WIN32
+
+std::string LibraryName(const std::string &path) { return path; }
+
+#else
+
+namespace {
+
+std::string Backslashes(std::string text) {
+    for (char &c : text)
+        if (c == '/') c = '\\';
+    return text;
+}
+
+std::string Trim(const std::string &text) {
+    size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return "";
+    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+// The drive letters of KXFILES_DRIVES with their directories.
+struct Drive {
+    char letter;
+    std::string root;  // canonical, without a trailing slash ("" for "/")
+};
+
+std::vector<Drive> Drives() {
+    std::vector<Drive> drives{{'C', ""}};
+    const char *text = std::getenv("KXFILES_DRIVES");
+    std::string all = text ? text : "";
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find(';', start);
+        if (end == std::string::npos) end = all.size();
+        std::string entry = Trim(all.substr(start, end - start));
+        start = end + 1;
+        size_t equals = entry.find('=');
+        if (equals == std::string::npos || equals == 0) continue;
+        std::string name = Trim(entry.substr(0, equals));
+        if (!(name.size() == 1 || (name.size() == 2 && name[1] == ':')) || !std::isalpha(static_cast<unsigned char>(name[0])))
+            continue;
+        std::string directory = Trim(entry.substr(equals + 1, entry.find(',', equals) - equals - 1));
+        char resolved[PATH_MAX];
+        if (::realpath(directory.c_str(), resolved)) directory = resolved;
+        while (!directory.empty() && directory.back() == '/') directory.pop_back();
+        char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+        std::erase_if(drives, [&](const Drive &d) { return d.letter == letter; });
+        drives.push_back({letter, directory});
+    }
+    return drives;
+}
+
+}  // namespace
+
+std::string LibraryName(const std::string &path) {
+    if (path.empty() || path[0] != '/') return Backslashes(path);
+    std::filesystem::path absolute = std::filesystem::weakly_canonical(path);
+    std::string text = absolute.string();
+    const Drive *best = nullptr;
+    std::vector<Drive> drives = Drives();
+    for (const Drive &d : drives) {
+        bool inside = d.root.empty() || text == d.root ||
+                      text.compare(0, d.root.size() + 1, d.root + "/") == 0;
+        if (inside && (best == nullptr || d.root.size() > best->root.size())) best = &d;
+    }
+    if (best == nullptr) {
+        std::fprintf(stderr, "kxfile: %s: not on any drive of KXFILES_DRIVES\n", path.c_str());
+        return "";
+    }
+    std::string rest = text.substr(best->root.size());
+    if (rest.empty()) rest = "/";
+    return std::string(1, best->letter) + ":" + Backslashes(rest);
+}
+
+#endif
+
+}  // namespace kxcli

@@ -1,0 +1,28 @@
+#include "core/handle.h"
+
+#include <new>
+
+namespace kx {
+
+FileHandle *AllocFileHandle(BufferedStream *stream) {
+    void *memory = os::LocalAlloc(os::LPTR, sizeof(FileHandle));
+    if (memory == nullptr) {
+        SetThreadError(err::kOutOfMemory);
+        return nullptr;
+    }
+    auto *handle = new (memory) FileHandle{};
+    handle->stream = stream;
+    return handle;
+}
+
+void FreeFileHandle(FileHandle *handle) {
+    // Layer states are flat records from the local heap, like the handle.
+    os::LocalFree(handle->text);
+    os::LocalFree(handle->charset);
+    os::LocalFree(handle->compression);
+    os::LocalFree(handle->pendingData);
+    handle->~FileHandle();
+    os::LocalFree(handle);
+}
+
+}  // namespace kx

@@ -1,0 +1,106 @@
+// The buffered file stream: one system file handle and one 4096-byte buffer,
+// the lowest layer of every KXFILE. The layers above take bytes from it one at
+// a time (GetByte) and give bytes to it one at a time (PutByte); unlayered
+// reads and writes move whole blocks (ReadBlock, WriteBlock).
+#pragma once
+
+#include <cstdint>
+
+#include "core/errors.h"
+#include "platform/platform.h"
+
+namespace kx {
+
+constexpr uint32_t kStreamBufferSize = 4096;
+
+// Results of the byte operations besides a byte (0-255).
+constexpr int kStreamEnd = -1;    // end of data
+constexpr int kStreamError = -2;  // an error, already recorded as the thread's last error
+
+// Bits of BufferedStream::mode.
+constexpr uint32_t kModeReading = 1;  // read-only, or an update stream that has read since positioned
+constexpr uint32_t kModeWriting = 2;  // write-only, or an update stream that has written since positioned
+constexpr uint32_t kModeUpdate = 4;   // may go either way, repositioned between the two
+constexpr uint32_t kModeFailed = 16;  // a fill or flush has failed
+
+// Bits of the open-mode byte.
+constexpr uint32_t kOpenWrite = 0x01;       // write access (a write-only stream)
+constexpr uint32_t kOpenReadWrite = 0x02;   // read and write access (an update stream)
+constexpr uint32_t kOpenDenyAll = 0x10;     // no other opener may read or write
+constexpr uint32_t kOpenDenyWrite = 0x20;   // other openers may only read
+
+// Bits of AppendStream's flags.
+constexpr uint32_t kAppendSkipCtrlZ = 0x01;  // the first byte written replaces a final Ctrl-Z
+
+// What MarkPosition saved, so that ReturnToMark can read the same bytes again.
+struct StreamMark {
+    uint32_t count;            // saved count
+    uint32_t cursorOffset;     // saved cursor, as an offset into the buffer
+    uint16_t mode;             // saved mode (low 16 bits)
+    uint32_t filledTotal;      // saved filledTotal
+    uint32_t filePosition;     // the file position at the mark
+    uint32_t bufferGeneration; // the buffer's generation at the mark
+    uint8_t unread[kStreamBufferSize];  // the unread bytes of the buffer at the mark
+};
+
+struct BufferedStream {
+    uint32_t count;            // reading: unread bytes left in the buffer; writing: free bytes left
+    uint8_t *cursor;           // the next byte of the buffer to read or write
+    uint8_t buffer[kStreamBufferSize];
+    os::HANDLE file;           // the system file handle
+    uint32_t mode;             // kMode* bits
+    uint32_t filledTotal;      // bytes loaded from the file by all fills
+    uint32_t writtenTotal;     // bytes the system reported written by all flushes
+    uint32_t bufferGeneration; // changes whenever the buffer's bytes are replaced
+    StreamMark mark;           // filled by MarkPosition
+};
+
+// Out-of-line halves of the byte operations. FillBuffer is called only when
+// `count` is 0 (or with a null stream); it returns the next byte, kStreamEnd or
+// kStreamError. FlushBuffer writes the buffered bytes and then stores `c` unless
+// it is -1; it returns c's low 8 bits (255 for -1) or kStreamError.
+int FillBuffer(BufferedStream *stream);
+int FlushBuffer(BufferedStream *stream, int c);
+
+// The next byte of the stream, kStreamEnd or kStreamError.
+inline int GetByte(BufferedStream *stream) {
+    if (stream->count != 0) {
+        --stream->count;
+        return *stream->cursor++;
+    }
+    return FillBuffer(stream);
+}
+
+// Puts one byte; returns it, or kStreamError.
+inline int PutByte(BufferedStream *stream, int byte) {
+    if (stream->count != 0) {
+        --stream->count;
+        *stream->cursor++ = static_cast<uint8_t>(byte);
+        return byte & 0xFF;
+    }
+    return FlushBuffer(stream, byte);
+}
+
+ErrorCode OpenStream(const char *name, uint32_t openMode, BufferedStream **out);
+ErrorCode CreateStream(const char *name, uint32_t openMode, BufferedStream **out);
+ErrorCode AppendStream(const char *name, uint32_t appendFlags, uint32_t openMode,
+                       BufferedStream **out);
+// 0, kStreamError (closed, but the final flush failed; recorded) or an ErrorCode.
+int CloseStream(BufferedStream *stream);
+
+// 1 with the bytes moved in `count`, or 0 after recording the cause.
+int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32_t *count);
+int WriteBlock(BufferedStream *stream, const void *source, uint32_t length, uint32_t *count);
+
+ErrorCode GetPosition(BufferedStream *stream, uint32_t *position);
+// An ErrorCode, or kStreamError when the flush before the move failed.
+int SetPosition(BufferedStream *stream, int32_t offset, int32_t origin, uint32_t *position);
+int GetStreamSize(BufferedStream *stream, uint32_t *size);
+int TruncateStream(BufferedStream *stream);
+ErrorCode InsertBuffer(BufferedStream *stream, const void *data, uint32_t length);
+ErrorCode StreamBytesRead(const BufferedStream *stream, uint32_t *count);
+ErrorCode StreamBytesWritten(const BufferedStream *stream, uint32_t *count);
+ErrorCode MarkPosition(BufferedStream *stream);
+ErrorCode ReturnToMark(BufferedStream *stream);
+
+}  // namespace kx

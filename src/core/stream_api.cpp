@@ -1,0 +1,270 @@
+// The exported stream functions: opening, creating and appending files as
+// KXFILE handles, reading and writing them through their layers, and closing.
+#include <cstring>
+
+#include "core/boundary.h"
+#include "core/dispatch.h"
+#include "core/handle.h"
+#include "core/paths.h"
+#include "kxfiles.h"
+#include "platform/platform.h"
+
+namespace kx {
+namespace {
+
+constexpr uint32_t kDefaultOpenMode = kOpenReadWrite;  // kxFileCreate and kxFileAppend
+
+// Bits of kxFileGetBytesRead's and kxFileGetBytesWritten's selector.
+constexpr uint32_t kSelectDelivered = 1;  // kxFileGetBytesRead: bytes delivered to callers
+constexpr uint32_t kSelectStream = 1;     // kxFileGetBytesWritten: bytes given to the file
+constexpr uint32_t kSelectAccepted = 2;   // bytes accepted (expanded count under compression)
+constexpr uint32_t kSelectRecords = 3;    // records the text layer has ended
+
+// Validates a name for kxFileOpen and kxFileCreate2: a name refused as too
+// long on a volume of 8.3 names is cut to 8 characters in the caller's buffer
+// and tried again. False after recording the cause.
+bool ValidateForOpening(char *name) {
+    ErrorCode code = CheckFileName(name);
+    if (code == err::kNameTooLong && VolumeNameLimit(name) <= 12) {
+        code = CutToShortName(name);
+        if (code == err::kNone) code = CheckFileName(name);
+    }
+    if (code != err::kNone) {
+        SetThreadError(code);
+        return false;
+    }
+    return true;
+}
+
+// Wraps an open stream in a new handle with the file's full name; on failure
+// the stream is closed again and 10 is the last error.
+FileHandle *WrapStream(BufferedStream *stream, const char *name) {
+    FileHandle *handle = AllocFileHandle(stream);
+    if (handle == nullptr) {
+        CloseStream(stream);
+        SetThreadError(err::kOutOfMemory);
+        return nullptr;
+    }
+    BuildFullName(name, handle->fullName);
+    return handle;
+}
+
+FileHandle *Opened(ErrorCode code, BufferedStream *stream, const char *name) {
+    if (code != err::kNone) {
+        SetThreadError(code);
+        return nullptr;
+    }
+    return WrapStream(stream, name);
+}
+
+bool NameExists(const char *name) { return os::GetFileAttributesA(name) != os::INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+}  // namespace kx
+
+using namespace kx;
+
+KXEXPORT KXFILE KXAPI kxFileOpen(char *name, uint32_t openMode) {
+    return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        if (!ValidateForOpening(name)) return nullptr;
+        BufferedStream *stream = nullptr;
+        ErrorCode code = OpenStream(name, openMode & 0xFF, &stream);
+        return Opened(code, stream, name);
+    });
+}
+
+KXEXPORT KXFILE KXAPI kxFileCreate(char *name, int32_t overwrite) {
+    return kxFileCreate2(name, overwrite, kDefaultOpenMode);
+}
+
+KXEXPORT KXFILE KXAPI kxFileCreate2(char *name, int32_t overwrite, uint32_t openMode) {
+    return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        if (!ValidateForOpening(name)) return nullptr;
+        if (overwrite == 0 && NameExists(name)) {
+            SetThreadError(err::kFileExists);
+            return nullptr;
+        }
+        BufferedStream *stream = nullptr;
+        ErrorCode code = CreateStream(name, openMode & 0xFF, &stream);
+        return Opened(code, stream, name);
+    });
+}
+
+KXEXPORT KXFILE KXAPI kxFileAppend(const char *name, int32_t skipCtrlZ, int32_t create) {
+    return kxFileAppend2(name, skipCtrlZ, create, kDefaultOpenMode);
+}
+
+KXEXPORT KXFILE KXAPI kxFileAppend2(const char *name, int32_t skipCtrlZ, int32_t create,
+                                    uint32_t openMode) {
+    return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        openMode &= 0xFF;
+        if ((openMode & (kOpenReadWrite | kOpenWrite)) != kOpenReadWrite) {
+            SetThreadError(err::kMisc);  // appending needs read and write access
+            return nullptr;
+        }
+        ErrorCode code = CheckFileName(name);
+        if (code != err::kNone) {
+            SetThreadError(code);
+            return nullptr;
+        }
+        BufferedStream *stream = nullptr;
+        if (!NameExists(name)) {
+            if (create == 0) {
+                SetThreadError(LastSystemError());
+                return nullptr;
+            }
+            code = CreateStream(name, openMode, &stream);
+        } else {
+            code = AppendStream(name, static_cast<uint32_t>(skipCtrlZ) & kAppendSkipCtrlZ,
+                                openMode, &stream);
+        }
+        return Opened(code, stream, name);
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileClose(KXFILE file) {
+    return Guarded<int32_t>(0, [&] {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return 0;
+        }
+        ErrorCode code = CloseLayers(file);
+        if (code != err::kNone) {
+            SetThreadError(code);
+            return 0;
+        }
+        int closed = CloseStream(file->stream);
+        file->stream = nullptr;
+        FreeFileHandle(file);
+        return closed == 0 ? 1 : 0;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileRead(KXFILE file, void *buffer, uint32_t length, uint32_t *count) {
+    return Guarded<int32_t>(0, [&] {
+        uint32_t delivered = 0;
+        int ok = 0;
+        if (file == nullptr) SetThreadError(err::kInvalidHandle);
+        else ok = DispatchRead(file, buffer, length, &delivered);
+        if (!ok) delivered = 0;
+        if (count) *count = delivered;
+        if (ok) file->bytesRead += delivered;
+        return ok;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileWrite(KXFILE file, const void *buffer, uint32_t length,
+                                   uint32_t *count) {
+    return Guarded<int32_t>(0, [&] {
+        uint32_t accepted = 0;
+        int ok = 0;
+        if (file == nullptr) SetThreadError(err::kInvalidHandle);
+        else ok = DispatchWrite(file, buffer, length, &accepted);
+        if (!ok) accepted = 0;
+        if (count) *count = accepted;
+        if (ok) file->bytesWritten += accepted;
+        return ok;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileFlush(KXFILE file) {
+    return Guarded<int32_t>(0, [&] {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return 0;
+        }
+        return FlushBuffer(file->stream, kStreamEnd) == kStreamError ? 0 : 1;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileSetPos(KXFILE file, int32_t origin, int32_t *position) {
+    return Guarded<int32_t>(err::kInternal, [&]() -> int32_t {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return -1;
+        }
+        if (position == nullptr) {
+            SetThreadError(err::kInternal);
+            return err::kInternal;
+        }
+        uint32_t newPosition = 0;
+        int result = SetPosition(file->stream, *position, origin, &newPosition);
+        if (result != 0) return result;  // not recorded: -2's cause already is
+        *position = static_cast<int32_t>(newPosition);
+        return 0;
+    });
+}
+
+KXEXPORT uint32_t KXAPI kxFileGetSize(KXFILE file) {
+    return Guarded<uint32_t>(0, [&]() -> uint32_t {
+        if (file == nullptr || file->stream == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return 0;
+        }
+        uint32_t size = 0;
+        int result = GetStreamSize(file->stream, &size);
+        if (result == kStreamError) return 0;  // the flush recorded its cause
+        if (result != 0) {
+            SetThreadError(static_cast<ErrorCode>(result));
+            return 0;
+        }
+        return size;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileTruncate(KXFILE file) {
+    return Guarded<int32_t>(0, [&] { return file == nullptr ? 0 : TruncateStream(file->stream); });
+}
+
+KXEXPORT int32_t KXAPI kxFileInsertData(KXFILE file, const void *data, uint32_t length) {
+    return Guarded<int32_t>(0, [&] {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return 0;
+        }
+        ErrorCode code = InsertBuffer(file->stream, data, length);
+        // (A text layer that ends records with 0xFF reads a final 0xFF of given-back
+        // data as a record end again; it joins here with the text layer.)
+        if (code != err::kNone) {
+            SetThreadError(code);
+            return 0;
+        }
+        return 1;
+    });
+}
+
+KXEXPORT uint32_t KXAPI kxFileGetBytesRead(KXFILE file, uint32_t selector) {
+    return Guarded<uint32_t>(0, [&]() -> uint32_t {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return 0;
+        }
+        if (selector & kSelectDelivered) return file->bytesRead;
+        uint32_t count = 0;
+        StreamBytesRead(file->stream, &count);
+        return count;
+    });
+}
+
+KXEXPORT uint32_t KXAPI kxFileGetBytesWritten(KXFILE file, uint32_t selector) {
+    return Guarded<uint32_t>(0, [&]() -> uint32_t {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return 0;
+        }
+        uint32_t count = 0;
+        switch (selector) {
+        case kSelectStream:
+            StreamBytesWritten(file->stream, &count);
+            return count;
+        case kSelectAccepted:
+            if (!(file->flags & kLayerCompression)) return file->bytesWritten;
+            StreamBytesWritten(file->stream, &count);
+            return count;
+        case kSelectRecords:  // only a text layer counts records
+        default:
+            SetThreadError(err::kMisc);
+            return 0;
+        }
+    });
+}
