@@ -64,27 +64,6 @@ void FreeStream(BufferedStream *stream) {
     os::LocalFree(stream);
 }
 
-// The direction rule of a fill: a stream that can read and is not writing
-// starts (or goes on) reading. Otherwise records 1 and marks the stream failed.
-bool BeginReading(BufferedStream *stream) {
-    if (!(stream->mode & (kModeReading | kModeUpdate)) || (stream->mode & kModeWriting)) {
-        SetThreadError(err::kAccessDenied);
-        stream->mode |= kModeFailed;
-        return false;
-    }
-    stream->mode |= kModeReading;
-    return true;
-}
-
-bool BeginWriting(BufferedStream *stream) {
-    if (!(stream->mode & (kModeWriting | kModeUpdate)) || (stream->mode & kModeReading)) {
-        SetThreadError(err::kAccessDenied);
-        stream->mode |= kModeFailed;
-        return false;
-    }
-    stream->mode |= kModeWriting;
-    return true;
-}
 
 void FailStream(BufferedStream *stream, ErrorCode code) {
     SetThreadError(code);
@@ -107,6 +86,40 @@ bool WriteToFile(BufferedStream *stream, const uint8_t *data, uint32_t length, u
         FailStream(stream, err::kDiskFull);
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+// A refusal leaves the buffer as it is: the unread bytes or the bytes still to
+// be written stay for the direction the stream is going.
+bool ReadingAllowed(BufferedStream *stream) {
+    if ((stream->mode & (kModeReading | kModeUpdate)) && !(stream->mode & kModeWriting)) return true;
+    SetThreadError(err::kAccessDenied);
+    stream->mode |= kModeFailed;
+    return false;
+}
+
+bool WritingAllowed(BufferedStream *stream) {
+    if ((stream->mode & (kModeWriting | kModeUpdate)) && !(stream->mode & kModeReading)) return true;
+    SetThreadError(err::kAccessDenied);
+    stream->mode |= kModeFailed;
+    return false;
+}
+
+namespace {
+
+// The direction rule of a fill (a flush): a stream that may read and is not
+// writing starts, or goes on, reading (and the other way round).
+bool BeginReading(BufferedStream *stream) {
+    if (!ReadingAllowed(stream)) return false;
+    stream->mode |= kModeReading;
+    return true;
+}
+
+bool BeginWriting(BufferedStream *stream) {
+    if (!WritingAllowed(stream)) return false;
+    stream->mode |= kModeWriting;
     return true;
 }
 
@@ -208,8 +221,12 @@ int CloseStream(BufferedStream *stream) {
         SetThreadError(err::kInvalidHandle);
         return err::kInvalidHandle;
     }
+    // Bytes still in the buffer are written, also after an earlier failure: a
+    // failed flush keeps only the bytes the system did not take, so trying again
+    // writes nothing twice, and bytes written after the failure are not dropped
+    // by a close that reports success.
     bool flushFailed = false;
-    if ((stream->mode & kModeWriting) && !(stream->mode & kModeFailed))
+    if ((stream->mode & kModeWriting) && stream->cursor != stream->buffer)
         flushFailed = FlushBuffer(stream, kStreamEnd) == kStreamError;
     bool closed = os::CloseHandle(stream->file) != 0;
     ErrorCode closeError = closed ? err::kNone : LastSystemError();
@@ -236,6 +253,7 @@ int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32
         SetThreadError(err::kInternal);
         return 0;
     }
+    if (!ReadingAllowed(stream)) return 0;
     auto *out = static_cast<uint8_t *>(destination);
     uint32_t got = 0;
     while (got < length) {
@@ -286,6 +304,7 @@ int WriteBlock(BufferedStream *stream, const void *source, uint32_t length, uint
         SetThreadError(err::kInternal);
         return 0;
     }
+    if (!WritingAllowed(stream)) return 0;
     const auto *in = static_cast<const uint8_t *>(source);
     uint32_t done = 0;
     while (done < length) {

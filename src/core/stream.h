@@ -81,6 +81,14 @@ inline int PutByte(BufferedStream *stream, int byte) {
     return FlushBuffer(stream, byte);
 }
 
+// Whether the stream may take a read (or a write) now: an update stream that is
+// writing must be positioned before it reads, and the other way round; a
+// read-only stream never writes and a write-only one never reads. False after
+// recording 1 "Access denied". The byte operations rely on their callers for
+// this: with bytes in the buffer, `count` means unread bytes only while reading.
+bool ReadingAllowed(BufferedStream *stream);
+bool WritingAllowed(BufferedStream *stream);
+
 ErrorCode OpenStream(const char *name, uint32_t openMode, BufferedStream **out);
 ErrorCode CreateStream(const char *name, uint32_t openMode, BufferedStream **out);
 ErrorCode AppendStream(const char *name, uint32_t appendFlags, uint32_t openMode,

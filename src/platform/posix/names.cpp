@@ -155,25 +155,32 @@ DWORD Resolve(const char *name, Resolved &out) {
     out.isDirectory = IsDirectory(directory);
     if (!out.isDirectory) return ERROR_PATH_NOT_FOUND;  // the volume's directory is missing
 
-    const char *p = rest;
-    while (*p) {
+    // "." and ".." are taken away first, by the text alone, as Windows does
+    // before it looks at the disk: "missing\..\f.txt" names f.txt. A ".."
+    // beyond the given components climbs from the starting directory, never
+    // above the volume's root.
+    std::vector<std::string> wanted;
+    for (const char *p = rest; *p;) {
         while (IsSeparator(*p)) ++p;
-        if (*p == '\0') break;
         const char *end = p;
         while (*end && !IsSeparator(*end)) ++end;
         std::string component(p, end);
-        bool last = true;
-        for (const char *q = end; *q; ++q)
-            if (!IsSeparator(*q)) last = false;
         p = end;
-
-        if (!out.exists || !out.isDirectory) return ERROR_PATH_NOT_FOUND;
-        if (component == ".") continue;
+        if (component.empty() || component == ".") continue;
         if (component == "..") {
-            if (!components.empty()) components.pop_back();
-            directory = out.place.PosixPath();
+            if (!wanted.empty()) wanted.pop_back();
+            else if (!components.empty()) components.pop_back();
             continue;
         }
+        wanted.push_back(component);
+    }
+    directory = out.place.PosixPath();
+    out.isDirectory = IsDirectory(directory);
+    if (!out.isDirectory) return ERROR_PATH_NOT_FOUND;
+
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        const std::string &component = wanted[i];
+        if (!out.exists || !out.isDirectory) return ERROR_PATH_NOT_FOUND;
         for (unsigned char c : component)
             if (IsRefusedCharacter(c)) return ERROR_INVALID_NAME;
 
@@ -184,7 +191,7 @@ DWORD Resolve(const char *name, Resolved &out) {
             out.exists = true;
             out.isDirectory = IsDirectory(directory);
         } else {
-            if (!last) return ERROR_PATH_NOT_FOUND;
+            if (i + 1 < wanted.size()) return ERROR_PATH_NOT_FOUND;
             components.push_back(component);
             out.exists = false;
             out.isDirectory = false;

@@ -1,0 +1,139 @@
+// Every export of the core called with what a careless caller may pass: null
+// pointers, empty names, names far beyond a path buffer, impossible modes.
+// Each call returns its documented failure and nothing writes past a buffer
+// (the sanitizer build checks the latter).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "kxfiles.h"
+#include "support/temp_drives.h"
+
+namespace {
+
+using kxtest::TempDrives;
+
+class BadInput : public TempDrives {
+protected:
+    // Expects `result` to equal `failure` with `code` as the last error.
+    template <typename T>
+    void ExpectFailure(T result, T failure, int32_t code, const char *what) {
+        EXPECT_EQ(result, failure) << what;
+        EXPECT_EQ(kxFileErrorVal(), code) << what;
+        kxFileErrorClear();
+    }
+};
+
+TEST_F(BadInput, NullHandles) {
+    uint32_t count = 5;
+    char buffer[8];
+    int32_t position = 0;
+    ExpectFailure(kxFileClose(nullptr), 0, 11, "close");
+    ExpectFailure(kxFileRead(nullptr, buffer, 8, &count), 0, 11, "read");
+    EXPECT_EQ(count, 0u);
+    count = 5;
+    ExpectFailure(kxFileWrite(nullptr, buffer, 8, &count), 0, 11, "write");
+    EXPECT_EQ(count, 0u);
+    ExpectFailure(kxFileRead(nullptr, buffer, 8, nullptr), 0, 11, "read without count");
+    ExpectFailure(kxFileFlush(nullptr), 0, 11, "flush");
+    ExpectFailure(kxFileSetPos(nullptr, 0, &position), -1, 11, "setpos");
+    ExpectFailure(kxFileGetSize(nullptr), 0u, 11, "size");
+    ExpectFailure(kxFileTruncate(nullptr), 0, 0, "truncate records nothing");
+    ExpectFailure(kxFileInsertData(nullptr, "a", 1), 0, 11, "insert");
+    ExpectFailure(kxFileGetBytesRead(nullptr, 1), 0u, 11, "bytes read");
+    ExpectFailure(kxFileGetBytesWritten(nullptr, 1), 0u, 11, "bytes written");
+}
+
+TEST_F(BadInput, NullBuffersOnAnOpenHandle) {
+    WriteFile(Posix('C', "f"), "abc");
+    kxtest::Name name("C:\\f");
+    KXFILE f = kxFileOpen(name.text, 2);
+    ASSERT_NE(f, nullptr);
+    uint32_t count = 9;
+    ExpectFailure(kxFileRead(f, nullptr, 10, &count), 0, 16, "read into null");
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(kxFileRead(f, nullptr, 0, &count), 1);  // nothing asked, nothing done
+    ExpectFailure(kxFileInsertData(f, nullptr, 3), 0, 16, "insert null");
+    ExpectFailure(kxFileSetPos(f, 0, nullptr), 16, 16, "setpos null");
+    int32_t position = 0;
+    EXPECT_EQ(kxFileSetPos(f, 0, &position), 0);
+    ExpectFailure(kxFileWrite(f, nullptr, 10, &count), 0, 16, "write from null");
+    EXPECT_EQ(kxFileClose(f), 1);
+    EXPECT_EQ(ReadFile(Posix('C', "f")), "abc");
+}
+
+TEST_F(BadInput, NamesThatCannotBeFiles) {
+    std::string longName = "C:\\" + std::string(300, 'n');
+    std::string longPath = "C:\\" + std::string(150, 'd') + "\\" + std::string(150, 'f');
+    std::string longShare = "\\\\srv\\" + std::string(300, 's') + "\\f";
+    struct Case {
+        const char *what;
+        const char *name;
+        int32_t code;
+    } cases[] = {
+        {"null", nullptr, 5},
+        {"empty", "", 5},
+        {"300 characters", longName.c_str(), 18},
+        {"300-character path", longPath.c_str(), 18},
+        {"300-character share", longShare.c_str(), 18},
+        {"missing directory", "C:\\no\\such\\dir\\f.txt", 6},
+        {"missing drive", "Q:\\f.txt", 6},
+        {"unknown share", "\\\\nobody\\nothing\\f.txt", 6},
+    };
+    for (const Case &c : cases) {
+        char buffer[400];
+        if (c.name) std::strcpy(buffer, c.name);
+        char *name = c.name ? buffer : nullptr;
+        ExpectFailure(kxFileValidateFileName(name), 0, c.code, c.what);
+        char out[260];
+        ExpectFailure(kxFileGetFullName(name, out), 0, c.code, c.what);
+        ExpectFailure(kxFileOpen(name, 0), static_cast<KXFILE>(nullptr), c.code, c.what);
+        ExpectFailure(kxFileCreate(name, 1), static_cast<KXFILE>(nullptr), c.code, c.what);
+        ExpectFailure(kxFileCreate2(name, 1, 0xFFFFFFFF), static_cast<KXFILE>(nullptr), c.code, c.what);
+        ExpectFailure(kxFileAppend(name, 1, 1), static_cast<KXFILE>(nullptr), c.code, c.what);
+    }
+}
+
+TEST_F(BadInput, SplittingLongAndNullNamesStaysInsideThePathBuffer) {
+    std::string longName = std::string(300, 'x') + "\\" + std::string(300, 'y');
+    std::string longShare = "\\\\" + std::string(290, 's') + "\\" + std::string(20, 't') + "\\" +
+                            std::string(100, 'f');
+    for (const std::string &name : {longName, longShare, std::string("\\\\a\\b\\") + longName}) {
+        char prefix[260], rewritten[260], file[260], path[260];
+        kxFileGetDrive(name.c_str(), prefix, rewritten);
+        EXPECT_EQ(kxFileExtractFileName(name.c_str(), file), 1);
+        EXPECT_LT(std::strlen(file), 260u);
+        kxFileExtractPath(name.c_str(), path);
+        EXPECT_LT(std::strlen(path), 260u);
+    }
+    char out[260];
+    EXPECT_EQ(kxFileGetDrive(nullptr, out, out), 0);
+    EXPECT_EQ(kxFileExtractFileName(nullptr, out), 0);
+    EXPECT_EQ(kxFileExtractFileName("a", nullptr), 0);
+    EXPECT_EQ(kxFileExtractPath(nullptr, out), 0);
+    EXPECT_EQ(kxFileExtractPath("C:\\a", nullptr), 0);
+    EXPECT_EQ(kxFileGetFullName("C:\\a", nullptr), 0);
+    EXPECT_EQ(kxFileErrorVal(), 0);
+}
+
+TEST_F(BadInput, ImpossibleModesAndSelectors) {
+    WriteFile(Posix('C', "f"), "abc");
+    kxtest::Name name("C:\\f");
+    // Only the low 8 bits of an open mode count.
+    KXFILE f = kxFileOpen(name.text, 0xFFFFFF00);
+    ASSERT_NE(f, nullptr);
+    ExpectFailure(kxFileWrite(f, "x", 1, nullptr), 0, 1, "read-only by its low byte");
+    int32_t position = 0;
+    EXPECT_EQ(kxFileSetPos(f, -1, &position), 9);
+    EXPECT_EQ(kxFileSetPos(f, 0x7FFFFFFF, &position), 9);
+    ExpectFailure(kxFileGetBytesWritten(f, 77), 0u, 9, "selector");
+    EXPECT_EQ(kxFileClose(f), 1);
+    ExpectFailure(kxFileAppend2("C:\\f", 1, 1, 0x101), static_cast<KXFILE>(nullptr), 9, "append mode");
+    // Opening a directory as a file.
+    std::filesystem::create_directories(Posix('C', "dir"));
+    kxtest::Name dir("C:\\dir");
+    ExpectFailure(kxFileOpen(dir.text, 0), static_cast<KXFILE>(nullptr), 1, "directory");
+}
+
+}  // namespace
