@@ -239,21 +239,33 @@ int CloseStream(BufferedStream *stream) {
     return flushFailed ? kStreamError : 0;
 }
 
-int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32_t *count) {
+namespace {
+
+// The arguments of a block read or write: a stream, an out count (set to 0
+// here) and memory for `length` bytes. False after recording 11 or 16.
+bool BlockArgumentsValid(BufferedStream *stream, const void *memory, uint32_t length,
+                         uint32_t *count) {
     if (stream == nullptr) {
         SetThreadError(err::kInvalidHandle);
-        return 0;
+        return false;
     }
     if (count == nullptr) {
         SetThreadError(err::kInternal);
-        return 0;
+        return false;
     }
     *count = 0;
-    if (length > 0 && destination == nullptr) {
+    if (length > 0 && memory == nullptr) {
         SetThreadError(err::kInternal);
-        return 0;
+        return false;
     }
-    if (!ReadingAllowed(stream)) return 0;
+    return true;
+}
+
+}  // namespace
+
+int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32_t *count) {
+    if (!BlockArgumentsValid(stream, destination, length, count) || !ReadingAllowed(stream))
+        return 0;
     auto *out = static_cast<uint8_t *>(destination);
     uint32_t got = 0;
     while (got < length) {
@@ -291,20 +303,8 @@ int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32
 }
 
 int WriteBlock(BufferedStream *stream, const void *source, uint32_t length, uint32_t *count) {
-    if (stream == nullptr) {
-        SetThreadError(err::kInvalidHandle);
+    if (!BlockArgumentsValid(stream, source, length, count) || !WritingAllowed(stream))
         return 0;
-    }
-    if (count == nullptr) {
-        SetThreadError(err::kInternal);
-        return 0;
-    }
-    *count = 0;
-    if (length > 0 && source == nullptr) {
-        SetThreadError(err::kInternal);
-        return 0;
-    }
-    if (!WritingAllowed(stream)) return 0;
     const auto *in = static_cast<const uint8_t *>(source);
     uint32_t done = 0;
     while (done < length) {

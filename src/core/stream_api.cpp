@@ -140,31 +140,37 @@ KXEXPORT int32_t KXAPI kxFileClose(KXFILE file) {
     });
 }
 
-KXEXPORT int32_t KXAPI kxFileRead(KXFILE file, void *buffer, uint32_t length, uint32_t *count) {
+namespace kx {
+namespace {
+
+// kxFileRead and kxFileWrite: the call goes to the handle's top layer; on
+// success the count moved is reported and added to `total`, on failure the
+// count is 0 even when some bytes had moved.
+template <typename Buffer, typename Dispatch>
+int32_t MoveBytes(KXFILE file, Buffer buffer, uint32_t length, uint32_t *count,
+                  uint32_t FileHandle::*total, Dispatch dispatch) {
     return Guarded<int32_t>(0, [&] {
-        uint32_t delivered = 0;
+        uint32_t moved = 0;
         int ok = 0;
         if (file == nullptr) SetThreadError(err::kInvalidHandle);
-        else ok = DispatchRead(file, buffer, length, &delivered);
-        if (!ok) delivered = 0;
-        if (count) *count = delivered;
-        if (ok) file->bytesRead += delivered;
+        else ok = dispatch(file, buffer, length, &moved);
+        if (!ok) moved = 0;
+        if (count) *count = moved;
+        if (ok) file->*total += moved;
         return ok;
     });
 }
 
+}  // namespace
+}  // namespace kx
+
+KXEXPORT int32_t KXAPI kxFileRead(KXFILE file, void *buffer, uint32_t length, uint32_t *count) {
+    return MoveBytes(file, buffer, length, count, &FileHandle::bytesRead, DispatchRead);
+}
+
 KXEXPORT int32_t KXAPI kxFileWrite(KXFILE file, const void *buffer, uint32_t length,
                                    uint32_t *count) {
-    return Guarded<int32_t>(0, [&] {
-        uint32_t accepted = 0;
-        int ok = 0;
-        if (file == nullptr) SetThreadError(err::kInvalidHandle);
-        else ok = DispatchWrite(file, buffer, length, &accepted);
-        if (!ok) accepted = 0;
-        if (count) *count = accepted;
-        if (ok) file->bytesWritten += accepted;
-        return ok;
-    });
+    return MoveBytes(file, buffer, length, count, &FileHandle::bytesWritten, DispatchWrite);
 }
 
 KXEXPORT int32_t KXAPI kxFileFlush(KXFILE file) {

@@ -1,0 +1,13 @@
+# Shared by the mingw-w64 toolchain files, which set KXFILES_MINGW_TRIPLET and
+# CMAKE_SYSTEM_PROCESSOR first. The posix thread model is the one whose C++
+# runtime has std::thread and std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${KXFILES_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KXFILES_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${KXFILES_MINGW_TRIPLET}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${KXFILES_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build and test kxfiles.
+# Usage: scripts/setup.sh [test|bench|windows]...
+set -euo pipefail
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v g++ >/dev/null || need+=(g++)
+command -v make >/dev/null || need+=(make)
+for what in "$@"; do
+  case "$what" in
+    test) [ -d /usr/include/gtest ] || need+=(libgtest-dev) ;;
+    bench) [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev) ;;
+    windows) command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64) ;;
+  esac
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "setup: installing ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${need[@]}" >/dev/null
+fi
