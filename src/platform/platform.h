@@ -135,6 +135,11 @@ BOOL GetVolumeInformationA(const char *root, char *volumeName, DWORD volumeNameS
 UINT GetDriveTypeA(const char *root);
 DWORD WNetGetConnectionA(const char *localName, char *remoteName, DWORD *length);
 
+// The Windows profile (WIN.INI), read afresh on every call.
+UINT GetProfileIntA(const char *section, const char *key, int defaultValue);
+DWORD GetProfileStringA(const char *section, const char *key, const char *defaultValue,
+                        char *buffer, DWORD size);
+
 // Threads and errors.
 DWORD GetCurrentThreadId();
 DWORD GetLastError();

@@ -135,6 +135,17 @@ DWORD WNetGetConnectionA(const char *localName, char *remoteName, DWORD *length)
     return result;
 }
 
+// The Windows profile (WIN.INI).
+
+UINT GetProfileIntA(const char *section, const char *key, int defaultValue) {
+    return ::GetProfileIntA(section, key, defaultValue);
+}
+
+DWORD GetProfileStringA(const char *section, const char *key, const char *defaultValue,
+                        char *buffer, DWORD size) {
+    return ::GetProfileStringA(section, key, defaultValue, buffer, size);
+}
+
 // Threads and errors: the thread's last error is the system's own.
 
 DWORD GetCurrentThreadId() { return ::GetCurrentThreadId(); }
