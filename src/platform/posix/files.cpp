@@ -97,9 +97,13 @@ HANDLE CreateFileA(const char *name, DWORD access, DWORD shareMode, void * /*sec
         ::close(descriptor);
         return Fail(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
     }
+    // Emptying an existing file writes to it, so a truncating opener must be one
+    // that the other handles let write, whatever access it asked for (as Windows
+    // adds write access to an overwriting open).
+    DWORD sharedAccess = truncate ? (access | GENERIC_WRITE) : access;
     struct stat info;
     std::lock_guard<std::mutex> guard(openFilesLock);
-    if (::fstat(descriptor, &info) != 0 || !SharingAllows(info, access, shareMode)) {
+    if (::fstat(descriptor, &info) != 0 || !SharingAllows(info, sharedAccess, shareMode)) {
         ::close(descriptor);
         delete file;
         return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
