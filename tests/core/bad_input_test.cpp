@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "kxfiles.h"
+#include "platform/platform.h"
 #include "support/temp_drives.h"
 
 namespace {
@@ -115,6 +117,36 @@ TEST_F(BadInput, SplittingLongAndNullNamesStaysInsideThePathBuffer) {
     EXPECT_EQ(kxFileExtractPath("C:\\a", nullptr), 0);
     EXPECT_EQ(kxFileGetFullName("C:\\a", nullptr), 0);
     EXPECT_EQ(kxFileErrorVal(), 0);
+}
+
+// Random names made of the characters that steer the path operations: every
+// result fits a path buffer, and the current directory is where it was.
+TEST_F(BadInput, RandomNamesThroughTheNameFunctions) {
+    const char alphabet[] = "\\\\/:..aZ~ *?";
+    std::mt19937 random(2024);
+    char before[260];
+    ASSERT_GT(kx::os::GetCurrentDirectoryA(sizeof before, before), 0u);
+    for (int round = 0; round < 3000; ++round) {
+        std::string name;
+        size_t length = random() % (round % 10 == 0 ? 400 : 24);
+        for (size_t i = 0; i < length; ++i) name.push_back(alphabet[random() % (sizeof alphabet - 1)]);
+        if (random() % 3 == 0) name = "C:" + name;
+        char a[260], b[260], c[260];
+        std::memset(a, 0, sizeof a);
+        std::memset(b, 0, sizeof b);
+        std::memset(c, 0, sizeof c);
+        kxFileValidateFileName(name.c_str());
+        kxFileGetFullName(name.c_str(), a);
+        kxFileGetDrive(name.c_str(), b, c);
+        kxFileExtractFileName(name.c_str(), b);
+        kxFileExtractPath(name.c_str(), c);
+        ASSERT_LT(std::strlen(a), 260u) << name;
+        ASSERT_LT(std::strlen(b), 260u) << name;
+        ASSERT_LT(std::strlen(c), 260u) << name;
+        char now[260];
+        ASSERT_GT(kx::os::GetCurrentDirectoryA(sizeof now, now), 0u);
+        ASSERT_STREQ(now, before) << name;
+    }
 }
 
 TEST_F(BadInput, ImpossibleModesAndSelectors) {
