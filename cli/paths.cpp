@@ -90,9 +90,11 @@ std::string LibraryName(const std::string &path) {
         std::fprintf(stderr, "kxfile: %s: not on any drive of KXFILES_DRIVES\n", path.c_str());
         return "";
     }
-    std::string rest = text.substr(best->root.size());
-    if (rest.empty()) rest = "/";
-    return std::string(1, best->letter) + ":" + Backslashes(rest);
+    std::string name(1, best->letter);
+    name += ':';
+    if (text.size() > best->root.size()) name += Backslashes(text.substr(best->root.size()));
+    else name += '\\';
+    return name;
 }
 
 #endif

@@ -2,12 +2,14 @@
 // KXFILE handles, reading and writing them through their layers, and closing.
 #include <cstring>
 
+#include "compress/compression_layer.h"
 #include "core/boundary.h"
 #include "core/dispatch.h"
 #include "core/handle.h"
 #include "core/paths.h"
 #include "kxfiles.h"
 #include "platform/platform.h"
+#include "text/text_layer.h"
 
 namespace kx {
 namespace {
@@ -229,8 +231,9 @@ KXEXPORT int32_t KXAPI kxFileInsertData(KXFILE file, const void *data, uint32_t 
             return 0;
         }
         ErrorCode code = InsertBuffer(file->stream, data, length);
-        // (A text layer that ends records with 0xFF reads a final 0xFF of given-back
-        // data as a record end again; it joins here with the text layer.)
+        // Whether or not the data went back: a text layer that ends records with
+        // 0xFF reads a final 0xFF of given-back data as a record end again.
+        TextNoteInsertedData(file, data, length);
         if (code != err::kNone) {
             SetThreadError(code);
             return 0;
@@ -265,9 +268,12 @@ KXEXPORT uint32_t KXAPI kxFileGetBytesWritten(KXFILE file, uint32_t selector) {
             return count;
         case kSelectAccepted:
             if (!(file->flags & kLayerCompression)) return file->bytesWritten;
+            if (file->flags & kLayerText) return CompressionExpandedCount(file);
             StreamBytesWritten(file->stream, &count);
             return count;
         case kSelectRecords:  // only a text layer counts records
+            if (file->flags & kLayerText) return TextRecordsWritten(file);
+            [[fallthrough]];
         default:
             SetThreadError(err::kMisc);
             return 0;

@@ -157,9 +157,113 @@ void *LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
 int LoadStringA(HMODULE module, UINT id, char *buffer, int bufferSize);
 
+// The system's code pages: the OEM (console) one and the ANSI (Windows) one.
+UINT GetOEMCP();
+UINT GetACP();
+
+// The display: the screen's device context and the stock system font, asked
+// for the character set of the font the system displays.
+using HDC = void *;
+using HGDIOBJ = void *;
+using HWND = void *;
+using BYTE = uint8_t;
+constexpr int SYSTEM_FONT = 13;
+struct TEXTMETRICA {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    BYTE tmFirstChar;
+    BYTE tmLastChar;
+    BYTE tmDefaultChar;
+    BYTE tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
+};
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HGDIOBJ GetStockObject(int object);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA *metrics);
+
 // Character case in the ANSI code page.
 char *CharLowerA(char *text);
 char *CharUpperA(char *text);
 int lstrcmpiA(const char *a, const char *b);
+
+// File-system operations (deletion, renaming, directories, file times, the
+// search path and directory enumeration), with Win32 semantics on every side.
+constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD MAX_PATH = 260;
+
+struct SYSTEMTIME {
+    uint16_t wYear;
+    uint16_t wMonth;
+    uint16_t wDayOfWeek;
+    uint16_t wDay;
+    uint16_t wHour;
+    uint16_t wMinute;
+    uint16_t wSecond;
+    uint16_t wMilliseconds;
+};
+
+// One entry of a directory enumeration.
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    char cFileName[MAX_PATH];
+    char cAlternateFileName[14];
+};
+
+BOOL DeleteFileA(const char *name);
+BOOL RemoveDirectoryA(const char *name);  // the current directory: ERROR_CURRENT_DIRECTORY
+BOOL MoveFileA(const char *existingName, const char *newName);
+BOOL CreateDirectoryA(const char *name, void *security);
+BOOL SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
+                 const FILETIME *lastWrite);
+DWORD SearchPathA(const char *path, const char *name, const char *extension, DWORD size,
+                  char *buffer, char **filePart);
+HANDLE FindFirstFileA(const char *pattern, WIN32_FIND_DATAA *data);
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA *data);
+BOOL FindClose(HANDLE find);
+
+// Times: file times in UTC, local time by the system's time zone.
+void GetLocalTime(SYSTEMTIME *time);
+BOOL FileTimeToLocalFileTime(const FILETIME *fileTime, FILETIME *localTime);
+BOOL LocalFileTimeToFileTime(const FILETIME *localTime, FILETIME *fileTime);
+BOOL FileTimeToSystemTime(const FILETIME *fileTime, SYSTEMTIME *systemTime);
+BOOL SystemTimeToFileTime(const SYSTEMTIME *systemTime, FILETIME *fileTime);
+
+// The text measures of a window, for fitting a text into it: the window's
+// device context with the window's own font selected (GetDC, WM_GETFONT,
+// SelectObject), its client width (GetClientRect) and the width of a text in
+// that font (GetTextExtentPointA). On Windows the window is a window handle;
+// elsewhere it is a KXTEXTWINDOW of the public header.
+struct WindowText {
+    HWND window;         // the window measured
+    HDC dc;              // its device context while open
+    HGDIOBJ formerFont;  // the context's font before the window's was selected
+    BOOL fontSelected;   // whether formerFont must be put back
+};
+// Opens the measures; FALSE when the window has no device context.
+BOOL OpenWindowText(HWND window, WindowText *text, LONG *clientWidth);
+BOOL MeasureWindowText(WindowText *text, const char *chars, int length, LONG *width);
+void CloseWindowText(WindowText *text);
 
 }  // namespace kx::os

@@ -24,6 +24,8 @@ struct OpenFile {
     ino_t inode;
     DWORD access;     // GENERIC_READ / GENERIC_WRITE
     DWORD shareMode;  // FILE_SHARE_READ / FILE_SHARE_WRITE
+    bool writeTimeSet;          // SetFileTime fixed the last-write time through this handle
+    struct timespec writeTime;  // ... to this time, which later writes keep
 };
 
 std::mutex openFilesLock;          // guards openFiles
@@ -53,6 +55,27 @@ FILETIME ToFileTime(const struct timespec &time) {
     uint64_t value = static_cast<uint64_t>(time.tv_sec) * 10000000ull +
                      static_cast<uint64_t>(time.tv_nsec) / 100 + kEpochDifference;
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// 100-nanosecond intervals since 1601 back to POSIX time.
+struct timespec FromFileTime(const FILETIME &time) {
+    constexpr int64_t kEpochDifference = 116444736000000000ll;
+    int64_t value = static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
+                                         time.dwLowDateTime) - kEpochDifference;
+    int64_t seconds = value / 10000000, rest = value % 10000000;
+    if (rest < 0) {
+        rest += 10000000;
+        --seconds;
+    }
+    return timespec{static_cast<time_t>(seconds), static_cast<long>(rest * 100)};
+}
+
+// A last-write time set through a handle stays what was set, whatever the handle
+// writes afterwards (as on Windows).
+void KeepWriteTime(const OpenFile &file) {
+    if (!file.writeTimeSet) return;
+    struct timespec times[2] = {{0, UTIME_OMIT}, file.writeTime};
+    ::futimens(file.descriptor, times);
 }
 
 }  // namespace
@@ -92,7 +115,7 @@ HANDLE CreateFileA(const char *name, DWORD access, DWORD shareMode, void * /*sec
         return INVALID_HANDLE_VALUE;
     }
 
-    auto *file = new (std::nothrow) OpenFile{descriptor, 0, 0, access, shareMode};
+    auto *file = new (std::nothrow) OpenFile{descriptor, 0, 0, access, shareMode, false, {}};
     if (file == nullptr) {
         ::close(descriptor);
         return Fail(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
@@ -165,6 +188,7 @@ BOOL WriteFile(HANDLE handle, const void *buffer, DWORD length, DWORD *written,
         total += static_cast<DWORD>(n);
     }
     if (written) *written = total;
+    KeepWriteTime(*file);
     return TRUE;
 }
 
@@ -257,6 +281,28 @@ BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info)
     info->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
     info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_ino) >> 32);
     info->nFileIndexLow = static_cast<DWORD>(status.st_ino);
+    return TRUE;
+}
+
+// The creation time has no place in a POSIX file system and is accepted without
+// effect; the last-access and last-write times are set. Setting times needs a
+// handle opened for writing, as Windows needs write-attribute access.
+BOOL SetFileTime(HANDLE handle, const FILETIME * /*creation*/, const FILETIME *lastAccess,
+                 const FILETIME *lastWrite) {
+    OpenFile *file = FromHandle(handle);
+    if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
+    if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
+    if (lastAccess != nullptr) times[0] = FromFileTime(*lastAccess);
+    if (lastWrite != nullptr) times[1] = FromFileTime(*lastWrite);
+    if (::futimens(file->descriptor, times) != 0) {
+        posix::SetLastErrorFromErrno(errno);
+        return FALSE;
+    }
+    if (lastWrite != nullptr) {
+        file->writeTimeSet = true;
+        file->writeTime = times[1];
+    }
     return TRUE;
 }
 

@@ -22,8 +22,9 @@ struct ResourceEntry {
     DWORD size;
 };
 
-// No data resources are compiled in yet; the string table is kMessageTexts.
-constexpr ResourceEntry kResourceEntries[] = {{0, 0, nullptr, 0}};
+// The data resources (type 264: character-set maps and identity tables),
+// generated from resources/charsets; the string table is kMessageTexts.
+#include "resources.inc"
 
 bool IsIntegerResource(const char *name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
 

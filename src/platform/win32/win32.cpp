@@ -167,6 +167,40 @@ HLOCAL LocalAlloc(UINT flags, size_t bytes) {
 
 HLOCAL LocalFree(HLOCAL memory) { return ::LocalFree(memory); }
 
+// Code pages and the display: the system's own.
+
+UINT GetOEMCP() { return ::GetOEMCP(); }
+
+UINT GetACP() { return ::GetACP(); }
+
+HDC GetDC(HWND window) { return ::GetDC(static_cast<::HWND>(window)); }
+
+int ReleaseDC(HWND window, HDC dc) {
+    return ::ReleaseDC(static_cast<::HWND>(window), static_cast<::HDC>(dc));
+}
+
+HGDIOBJ GetStockObject(int object) { return ::GetStockObject(object); }
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+    return ::SelectObject(static_cast<::HDC>(dc), static_cast<::HGDIOBJ>(object));
+}
+
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA *metrics) {
+    ::TEXTMETRICA system{};
+    BOOL result = ::GetTextMetricsA(static_cast<::HDC>(dc), &system);
+    if (result && metrics != nullptr) {
+        *metrics = TEXTMETRICA{system.tmHeight, system.tmAscent, system.tmDescent,
+                               system.tmInternalLeading, system.tmExternalLeading,
+                               system.tmAveCharWidth, system.tmMaxCharWidth, system.tmWeight,
+                               system.tmOverhang, system.tmDigitizedAspectX,
+                               system.tmDigitizedAspectY, system.tmFirstChar, system.tmLastChar,
+                               system.tmDefaultChar, system.tmBreakChar, system.tmItalic,
+                               system.tmUnderlined, system.tmStruckOut, system.tmPitchAndFamily,
+                               system.tmCharSet};
+    }
+    return result;
+}
+
 // Resources and strings: the message texts and data resources are linked into
 // the module, which is the DLL's instance or, in a program linked with the
 // static library, the module that holds this code.
@@ -210,6 +244,171 @@ char *CharLowerA(char *text) { return ::CharLowerA(text); }
 char *CharUpperA(char *text) { return ::CharUpperA(text); }
 
 int lstrcmpiA(const char *a, const char *b) { return ::lstrcmpiA(a, b); }
+
+// File-system operations, times and enumeration: the system's own. The find
+// data and times pass through the layer's fixed-width records.
+
+namespace {
+
+void ToOurs(const ::WIN32_FIND_DATAA &system, WIN32_FIND_DATAA *data) {
+    *data = WIN32_FIND_DATAA{};
+    data->dwFileAttributes = system.dwFileAttributes;
+    data->ftCreationTime = FromSystem(system.ftCreationTime);
+    data->ftLastAccessTime = FromSystem(system.ftLastAccessTime);
+    data->ftLastWriteTime = FromSystem(system.ftLastWriteTime);
+    data->nFileSizeHigh = system.nFileSizeHigh;
+    data->nFileSizeLow = system.nFileSizeLow;
+    static_assert(sizeof data->cFileName == sizeof system.cFileName);
+    static_assert(sizeof data->cAlternateFileName == sizeof system.cAlternateFileName);
+    CopyMemory(data->cFileName, system.cFileName, sizeof data->cFileName);
+    CopyMemory(data->cAlternateFileName, system.cAlternateFileName, sizeof data->cAlternateFileName);
+}
+
+::FILETIME ToSystem(const FILETIME &time) {
+    ::FILETIME system;
+    system.dwLowDateTime = time.dwLowDateTime;
+    system.dwHighDateTime = time.dwHighDateTime;
+    return system;
+}
+
+::SYSTEMTIME ToSystem(const SYSTEMTIME &time) {
+    ::SYSTEMTIME system;
+    system.wYear = time.wYear;
+    system.wMonth = time.wMonth;
+    system.wDayOfWeek = time.wDayOfWeek;
+    system.wDay = time.wDay;
+    system.wHour = time.wHour;
+    system.wMinute = time.wMinute;
+    system.wSecond = time.wSecond;
+    system.wMilliseconds = time.wMilliseconds;
+    return system;
+}
+
+SYSTEMTIME FromSystem(const ::SYSTEMTIME &time) {
+    return SYSTEMTIME{time.wYear, time.wMonth, time.wDayOfWeek, time.wDay,
+                      time.wHour, time.wMinute, time.wSecond, time.wMilliseconds};
+}
+
+}  // namespace
+
+BOOL DeleteFileA(const char *name) { return ::DeleteFileA(name); }
+
+BOOL RemoveDirectoryA(const char *name) { return ::RemoveDirectoryA(name); }
+
+BOOL MoveFileA(const char *existingName, const char *newName) {
+    return ::MoveFileA(existingName, newName);
+}
+
+BOOL CreateDirectoryA(const char *name, void *security) {
+    return ::CreateDirectoryA(name, static_cast<LPSECURITY_ATTRIBUTES>(security));
+}
+
+BOOL SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,
+                 const FILETIME *lastWrite) {
+    ::FILETIME c{}, a{}, w{};
+    if (creation != nullptr) c = ToSystem(*creation);
+    if (lastAccess != nullptr) a = ToSystem(*lastAccess);
+    if (lastWrite != nullptr) w = ToSystem(*lastWrite);
+    return ::SetFileTime(file, creation != nullptr ? &c : nullptr,
+                         lastAccess != nullptr ? &a : nullptr, lastWrite != nullptr ? &w : nullptr);
+}
+
+DWORD SearchPathA(const char *path, const char *name, const char *extension, DWORD size,
+                  char *buffer, char **filePart) {
+    return ::SearchPathA(path, name, extension, size, buffer, filePart);
+}
+
+HANDLE FindFirstFileA(const char *pattern, WIN32_FIND_DATAA *data) {
+    ::WIN32_FIND_DATAA system;
+    HANDLE find = ::FindFirstFileA(pattern, &system);
+    if (find != INVALID_HANDLE_VALUE && data != nullptr) ToOurs(system, data);
+    return find;
+}
+
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA *data) {
+    ::WIN32_FIND_DATAA system;
+    BOOL result = ::FindNextFileA(find, &system);
+    if (result && data != nullptr) ToOurs(system, data);
+    return result;
+}
+
+BOOL FindClose(HANDLE find) { return ::FindClose(find); }
+
+void GetLocalTime(SYSTEMTIME *time) {
+    ::SYSTEMTIME system;
+    ::GetLocalTime(&system);
+    if (time != nullptr) *time = FromSystem(system);
+}
+
+BOOL FileTimeToLocalFileTime(const FILETIME *fileTime, FILETIME *localTime) {
+    if (fileTime == nullptr || localTime == nullptr) return FALSE;
+    ::FILETIME in = ToSystem(*fileTime), out;
+    BOOL result = ::FileTimeToLocalFileTime(&in, &out);
+    if (result) *localTime = FromSystem(out);
+    return result;
+}
+
+BOOL LocalFileTimeToFileTime(const FILETIME *localTime, FILETIME *fileTime) {
+    if (localTime == nullptr || fileTime == nullptr) return FALSE;
+    ::FILETIME in = ToSystem(*localTime), out;
+    BOOL result = ::LocalFileTimeToFileTime(&in, &out);
+    if (result) *fileTime = FromSystem(out);
+    return result;
+}
+
+BOOL FileTimeToSystemTime(const FILETIME *fileTime, SYSTEMTIME *systemTime) {
+    if (fileTime == nullptr || systemTime == nullptr) return FALSE;
+    ::FILETIME in = ToSystem(*fileTime);
+    ::SYSTEMTIME out;
+    BOOL result = ::FileTimeToSystemTime(&in, &out);
+    if (result) *systemTime = FromSystem(out);
+    return result;
+}
+
+BOOL SystemTimeToFileTime(const SYSTEMTIME *systemTime, FILETIME *fileTime) {
+    if (systemTime == nullptr || fileTime == nullptr) return FALSE;
+    ::SYSTEMTIME in = ToSystem(*systemTime);
+    ::FILETIME out;
+    BOOL result = ::SystemTimeToFileTime(&in, &out);
+    if (result) *fileTime = FromSystem(out);
+    return result;
+}
+
+// Window text measures: the window's device context with the window's own font
+// selected, its client rectangle, and text extents in that font.
+
+BOOL OpenWindowText(HWND window, WindowText *text, LONG *clientWidth) {
+    if (window == nullptr || text == nullptr) return FALSE;
+    ::HWND system = static_cast<::HWND>(window);
+    ::HDC dc = ::GetDC(system);
+    if (dc == nullptr) return FALSE;
+    *text = WindowText{window, dc, nullptr, FALSE};
+    ::HFONT font = reinterpret_cast<::HFONT>(::SendMessageA(system, WM_GETFONT, 0, 0));
+    if (font != nullptr) {
+        text->formerFont = ::SelectObject(dc, font);
+        text->fontSelected = TRUE;
+    }
+    ::RECT client{};
+    ::GetClientRect(system, &client);
+    if (clientWidth != nullptr) *clientWidth = client.right;
+    return TRUE;
+}
+
+BOOL MeasureWindowText(WindowText *text, const char *chars, int length, LONG *width) {
+    if (text == nullptr || text->dc == nullptr || width == nullptr) return FALSE;
+    ::SIZE extent{};
+    BOOL result = ::GetTextExtentPointA(static_cast<::HDC>(text->dc), chars, length, &extent);
+    *width = result ? extent.cx : 0;
+    return result;
+}
+
+void CloseWindowText(WindowText *text) {
+    if (text == nullptr || text->dc == nullptr) return;
+    if (text->fontSelected)
+        ::SelectObject(static_cast<::HDC>(text->dc), static_cast<::HGDIOBJ>(text->formerFont));
+    ::ReleaseDC(static_cast<::HWND>(text->window), static_cast<::HDC>(text->dc));
+    *text = WindowText{};
+}
 
 // Test controls: Windows has real drives, so there is no drive table to
 // configure.

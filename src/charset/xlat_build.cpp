@@ -1,0 +1,71 @@
+// The table builder: for each code of the source set, the code of the target
+// set with the same Unicode value, or a stand-in for a character the target
+// lacks.
+#include "charset/approximation.h"
+#include "charset/xlat.h"
+#include "kxfiles.h"
+
+namespace kx::charset {
+namespace {
+
+constexpr uint16_t kSpace = 0x0020;
+
+// The lowest code of `map` whose value is `character`, or -1.
+int LowestCode(const uint16_t map[256], uint16_t character) {
+    for (int code = 0; code < 256; ++code)
+        if (map[code] == character) return code;
+    return -1;
+}
+
+// The stand-in for `character`, which `toMap` lacks. Box-drawing characters
+// follow their fallback chain (heavy to double to single lines) until the
+// target has one; then a known ASCII look-alike, the character itself when it
+// is ASCII, or the letter without its accent. The bytes of the last three
+// are ASCII codes, written whether or not the target holds that character
+// there.
+uint8_t Approximate(uint16_t character, const uint16_t toMap[256], uint8_t defaultChar) {
+    if (character >= kBoxDrawingFirst && character <= kBoxDrawingLast) {
+        for (;;) {
+            uint16_t next = kBoxDrawingFirst | kBoxDrawingFallback[character - kBoxDrawingFirst];
+            if (next == character) break;
+            character = next;
+            int code = LowestCode(toMap, character);
+            if (code >= 0) return static_cast<uint8_t>(code);
+        }
+    }
+    for (const ApproximationPair *pair = kApproximationPairs; pair->character != 0; ++pair)
+        if (pair->character == character) return pair->byte;
+    if (character >= 0x20 && character <= 0x7F) return static_cast<uint8_t>(character);
+    if (character >= kAccentFirst && character <= kAccentLast) {
+        uint8_t letter = kAccentFallback[character - kAccentFirst];
+        if (letter != 0) return letter;
+    }
+    return defaultChar;
+}
+
+}  // namespace
+
+void TranslateByMaps(const uint16_t fromMap[256], const uint16_t toMap[256], uint32_t count,
+                     uint8_t defaultChar, uint32_t options, uint8_t *out) {
+    for (uint32_t i = 0; i < count && i < 256; ++i) {
+        uint16_t character = fromMap[i];
+        if (character != kNoCharacter) {
+            int code = LowestCode(toMap, character);
+            if (code >= 0) {
+                // The PC code pages carry the space at 0x00 as well as at 0x20;
+                // a space stays a space.
+                out[i] = character == kSpace && toMap[0x20] == kSpace ? 0x20 : static_cast<uint8_t>(code);
+                continue;
+            }
+        }
+        if (i < 32 && (options & XLAT_KEEP_CONTROLS) != 0) {
+            out[i] = static_cast<uint8_t>(i);
+        } else if ((options & XLAT_APPROXIMATE) == 0) {
+            out[i] = defaultChar;
+        } else {
+            out[i] = Approximate(character, toMap, defaultChar);
+        }
+    }
+}
+
+}  // namespace kx::charset

@@ -1,0 +1,39 @@
+// Double-byte conversion: one character at a time between the PC's code
+// (Shift-JIS for the Japanese sets) and the code of a host set. The
+// character-set layer converts every double-byte pair it meets with these; the
+// exports kxFileMicro2HostDBCS and kxFileHost2MicroDBCS are the same calls.
+#pragma once
+
+#include <cstdint>
+
+namespace kx::dbcs {
+
+// The host sets that convert double-byte characters.
+namespace sets {
+constexpr uint16_t kShiftJis = 51;        // host speaks Shift-JIS: no conversion
+constexpr uint16_t kJis = 52;             // JIS between shift sequences, JIS X 0212 for extensions
+constexpr uint16_t kJisEscapes = 53;      // converts like 52
+constexpr uint16_t kJis1978 = 54;         // 1978 ordering, no JIS X 0212
+constexpr uint16_t kEuc = 55;             // EUC, extended rows as they are
+constexpr uint16_t kEucBoxRow = 56;       // EUC, 1978 ordering, box drawing in row 0xFE
+constexpr uint16_t kEucJis0212 = 57;      // EUC, JIS X 0212 for extensions
+constexpr uint16_t kPassA = 59;           // lead bytes 0xA1-0xFE pass unchanged
+constexpr uint16_t kTables = 60;          // through the resource tables 83 and 84
+constexpr uint16_t kPassB = 61;
+constexpr uint16_t kPassC = 62;
+constexpr uint16_t kJis0212FromHost = 69; // towards the PC only: a JIS X 0212 pair
+constexpr uint16_t kJis1978Locking = 73;  // converts like 54
+constexpr uint16_t kTrailDigits = 77;     // some trail bytes change
+}  // namespace sets
+
+// PC code to host code. True with the host code in *out; false on failure,
+// when only the low-order byte of *out is set to 0x20.
+bool MicroToHost(uint16_t code, uint16_t *out, uint16_t charset);
+
+// Host code to PC code. True with the PC code in *out. False on failure, when
+// *out receives the working value with its high byte replaced by 0x20, or,
+// for a result that would read as a half-width katakana lead byte (0xA1 to
+// 0xDF), is left untouched.
+bool HostToMicro(uint16_t code, uint16_t *out, uint16_t charset);
+
+}  // namespace kx::dbcs

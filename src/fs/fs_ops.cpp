@@ -1,0 +1,162 @@
+// One-shot file-system calls on names: existence (by the library's name rules
+// or along the system's search path), deletion, renaming, directory creation,
+// attributes, and the current directory. Each validates its names first, makes
+// one system call and maps a system failure to an ErrorCode.
+#include <cstring>
+#include <string>
+
+#include "core/boundary.h"
+#include "core/handle.h"
+#include "core/paths.h"
+#include "fs/fs.h"
+
+namespace kx {
+namespace {
+
+// Validates a name; on failure records the code and returns false.
+bool Valid(const char *name) {
+    ErrorCode code = CheckFileName(name);
+    if (code == err::kNone) return true;
+    SetThreadError(code);
+    return false;
+}
+
+// Records the mapped system error of a failed call and returns 0.
+int32_t SystemFailure() {
+    SetThreadError(LastSystemError());
+    return 0;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
+
+bool FileExists(const char *name) {
+    if (!Valid(name)) return false;
+    char full[kPathBufferSize];
+    if (!BuildFullName(name, full)) {
+        SetThreadError(err::kMisc);
+        return false;
+    }
+    if (os::GetFileAttributesA(full) != os::INVALID_FILE_ATTRIBUTES) return true;
+    SystemFailure();
+    return false;
+}
+
+std::string WithoutTrailingSeparator(const char *name) {
+    std::string text = name;
+    size_t length = text.size();
+    if (length >= 2 && text[length - 2] != ':' && IsSeparator(text[length - 1]) &&
+        static_cast<int>(length - 1) > GetRootPrefix(name, nullptr, nullptr) + 1)
+        text.pop_back();
+    return text;
+}
+
+}  // namespace kx
+
+using namespace kx;
+
+KXEXPORT int32_t KXAPI kxFileExists(const char *name) {
+    return Guarded<int32_t>(0, [&] { return FileExists(name) ? 1 : 0; });
+}
+
+KXEXPORT int32_t KXAPI kxFileExistsEx(const char *name, char *result, uint16_t size,
+                                      uint32_t *systemError) {
+    return Guarded<int32_t>(0, [&] {
+        if (systemError != nullptr) *systemError = 0;
+        if (result != nullptr && size != 0) result[0] = '\0';
+        if (name == nullptr || (result != nullptr && size == 0) || name == result) return 0;
+        os::SetLastError(os::ERROR_SUCCESS);
+        // Without a buffer the search is given no room: it only tests existence.
+        os::DWORD room = result != nullptr ? size : 0;
+        if (os::SearchPathA(nullptr, name, nullptr, room, result, nullptr) != 0) return 1;
+        if (systemError != nullptr) *systemError = os::GetLastError();
+        return 0;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileDelete(const char *name) {
+    return Guarded<int32_t>(0, [&] {
+        if (!Valid(name)) return 0;
+        // A name whose attributes cannot be read is removed as a directory, so a
+        // missing name fails with the system's not-found error.
+        os::DWORD attributes = os::GetFileAttributesA(name);
+        bool directory = attributes == os::INVALID_FILE_ATTRIBUTES ||
+                         (attributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool done = directory ? os::RemoveDirectoryA(name) : os::DeleteFileA(name);
+        return done ? 1 : SystemFailure();
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileRename(const char *oldName, const char *newName) {
+    return Guarded<int32_t>(0, [&] {
+        if (!Valid(oldName) || !Valid(newName)) return 0;
+        return os::MoveFileA(oldName, newName) ? 1 : SystemFailure();
+    });
+}
+
+// The name is not validated (a directory may be made wherever the system lets
+// it be). A null name has nothing for the system to make and is refused with 9,
+// as the other calls of this family refuse a null argument.
+KXEXPORT int32_t KXAPI kxFileCreateDir(const char *name) {
+    return Guarded<int32_t>(0, [&] {
+        if (name == nullptr) {
+            SetThreadError(err::kMisc);
+            return 0;
+        }
+        return os::CreateDirectoryA(name, nullptr) ? 1 : SystemFailure();
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileGetAttributes(const char *name, uint32_t *attributes) {
+    return Guarded<int32_t>(0, [&] {
+        constexpr uint32_t kOwnBits = KXATTR_READONLY | KXATTR_HIDDEN | KXATTR_DIRECTORY | KXATTR_DRIVE;
+        if (attributes != nullptr) *attributes &= ~kOwnBits;
+        if (name == nullptr || attributes == nullptr) {
+            SetThreadError(err::kMisc);
+            return 0;
+        }
+        std::string query = WithoutTrailingSeparator(name);
+        size_t length = std::strlen(name);
+        // A bare drive or a bare share is a drive; the file system is not asked.
+        if ((length == 2 && name[1] == ':') ||
+            (length >= 2 && static_cast<int>(length) <= GetRootPrefix(name, nullptr, nullptr))) {
+            *attributes |= KXATTR_DRIVE;
+            return 1;
+        }
+        os::DWORD system = os::GetFileAttributesA(query.c_str());
+        if (system == os::INVALID_FILE_ATTRIBUTES) return SystemFailure();
+        if (system & os::FILE_ATTRIBUTE_READONLY) *attributes |= KXATTR_READONLY;
+        if (system & os::FILE_ATTRIBUTE_HIDDEN) *attributes |= KXATTR_HIDDEN;
+        if (system & os::FILE_ATTRIBUTE_DIRECTORY) *attributes |= KXATTR_DIRECTORY;
+        return 1;
+    });
+}
+
+// A null buffer has no room for the directory: 16, as for any missing result.
+KXEXPORT int32_t KXAPI kxFileGetPath(char *buffer) {
+    return Guarded<int32_t>(0, [&] {
+        if (buffer == nullptr) {
+            SetThreadError(err::kInternal);
+            return 0;
+        }
+        ErrorCode code = CurrentDirectory(buffer);
+        if (code == err::kNone) return 1;
+        buffer[0] = '\0';
+        SetThreadError(code);
+        return 0;
+    });
+}
+
+KXEXPORT int32_t KXAPI kxFileSetPath(const char *directory) {
+    return Guarded<int32_t>(0, [&] {
+        if (directory == nullptr) {
+            SetThreadError(err::kMisc);
+            return 0;
+        }
+        ErrorCode code = EnterDirectory(WithoutTrailingSeparator(directory).c_str());
+        if (code == err::kNone) return 1;
+        SetThreadError(code);
+        return 0;
+    });
+}

@@ -1,0 +1,154 @@
+// The text layer: between a file's line ends, tabs and Ctrl-Z and the record
+// structure of a transfer. It sits directly on the buffered stream; the layers
+// above reach it one value at a time through TextGetValue and TextPutValue, and
+// kxFileRead/kxFileWrite reach it through TextRead and TextWrite when it is the
+// topmost active layer.
+#pragma once
+
+#include <cstdint>
+
+#include "core/errors.h"
+#include "core/handle.h"
+#include "core/layer_values.h"
+#include "core/stream.h"
+
+namespace kx {
+
+// TextFields::phase. The read side uses 0-3, the write side 1 and 4: a stream
+// is read or written, so one field serves both.
+enum TextPhase : uint16_t {
+    kTextHeld = 0,      // read: waiting to deliver `held`, a value read ahead
+    kTextNormal = 1,    // waiting for the next byte (either side)
+    kTextTab = 2,       // read: waiting to deliver `pending` more spaces of a tab
+    kTextEnded = 3,     // read: the end of the data was reached; nothing more is read
+    kTextSpaces = 4,    // write: collecting a run of spaces, `pending` of them so far
+};
+
+// The working fields of the text layer; TextState keeps a saved copy of them.
+struct TextFields {
+    uint16_t options;         // TXT_* bits
+    uint16_t tabWidth;        // columns between tab stops; 0: tabs are ordinary bytes
+    uint16_t phase;           // a TextPhase
+    uint16_t pending;         // read: spaces still due for a tab; write: spaces collected
+    uint16_t column;          // current column, 0 at the start of a line
+    uint16_t held;            // read: the value read ahead, delivered next in kTextHeld
+    uint32_t inQuotes;        // write: 1 once a '"' or '\'' was written on this line
+    uint16_t minRun;          // write: 2 after a '.', else 1; longer space runs become tabs
+    uint32_t recordsWritten;  // write: record ends written
+    uint32_t lastWasCR;       // write: 1 when the last byte written was CR
+    uint32_t ffRecordEnd;     // read: one-shot, the next 0xFF read is a record end
+};
+
+// Allocated zero-filled from the local heap by kxFileSetTranslation and owned
+// by the handle until kxFileClose.
+struct TextState {
+    TextFields work;   // the fields in use
+    TextFields saved;  // TextSaveState's copy, for reading a record again
+};
+
+// The out-of-line halves of TextGetValue and TextPutValue below: every case
+// the inline halves do not take.
+uint16_t TextGetValueSlow(FileHandle *handle);
+uint16_t TextPutValueSlow(FileHandle *handle, uint16_t value);
+
+// The next value towards the reader: a byte, kValueRecordEnd, kValueEnd or
+// kValueError (already recorded). Inline: a buffered byte above Ctrl-Z (other
+// than 0xFF) in the normal phase only advances the column.
+inline uint16_t TextGetValue(FileHandle *handle) {
+    TextFields &t = handle->text->work;
+    BufferedStream *stream = handle->stream;
+    if (t.phase == kTextNormal && stream->count != 0) {
+        uint8_t c = *stream->cursor;
+        if (c > 26 && c != 0xFF) {
+            --stream->count;
+            ++stream->cursor;
+            ++t.column;
+            return c;
+        }
+    }
+    return TextGetValueSlow(handle);
+}
+
+// The bytes TextPutValue looks at twice: tab, LF, CR, space, '"', '\'', '.'.
+inline constexpr uint8_t kTextWriteNoted[256] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0,  // 0x00: tab, LF, CR
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0x10
+    1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0,  // 0x20: space, '"', '\'', '.'
+};
+
+// Writes `value` (a byte or kValueRecordEnd) as the options say. Returns the
+// value written or consumed (a byte, 13, 10, 32 or kValueRecordEnd), or
+// kValueError after the stream recorded a failure. Inline: any other byte, in
+// the normal phase and with room in the buffer, is stored and advances the
+// column.
+inline uint16_t TextPutValue(FileHandle *handle, uint16_t value) {
+    TextFields &t = handle->text->work;
+    BufferedStream *stream = handle->stream;
+    if (value <= 0xFF && !kTextWriteNoted[value] && t.phase == kTextNormal && stream->count != 0) {
+        ++t.column;
+        t.lastWasCR = 0;
+        t.minRun = 1;
+        --stream->count;
+        *stream->cursor++ = static_cast<uint8_t>(value);
+        return value;
+    }
+    return TextPutValueSlow(handle, value);
+}
+
+// The block form of TextPutValue for the bytes it stores unchanged: writes the
+// longest leading run of `bytes` without tab, LF, CR (and space, when the
+// options collect spaces), in the normal phase, exactly as one TextPutValue
+// per byte would. The bytes written in `taken`; 0 after the stream recorded a
+// failure.
+int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length, uint32_t *taken);
+
+// Writes the collected run of spaces as tabs and spaces up to the tab stops.
+// False after the stream recorded a failure.
+bool TabCompress(FileHandle *handle);
+
+// Writes the run of spaces being collected as it is written before any byte
+// other than a line end. False after the stream recorded a failure.
+bool TextWriteSpaces(FileHandle *handle);
+
+// The entries from kxFileRead and kxFileWrite: 1 with `count` set, or 0 after
+// recording the cause. A record end arrives in the buffer as the byte 0xFF; the
+// byte 0xFF given to TextWrite is an ordinary byte.
+int TextRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count);
+int TextWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count);
+
+// Before the stream closes: writes what the layer still holds (collected
+// spaces) and the closing Ctrl-Z when asked. 0, or 11 without a TextState.
+ErrorCode TextClose(FileHandle *handle);
+
+// Copy the working fields to the saved copy and back; nothing without a TextState.
+void TextSaveState(FileHandle *handle);
+void TextRestoreState(FileHandle *handle);
+
+// kxFileInsertData gave back `data`: when it ends in 0xFF and the layer's
+// records are not ended by CR, LF or CR LF, the next 0xFF read is a record end
+// again, as it was when first read.
+void TextNoteInsertedData(FileHandle *handle, const void *data, uint32_t length);
+
+// Record ends the layer has written; 0 without a TextState.
+uint32_t TextRecordsWritten(const FileHandle *handle);
+
+// ---- Helpers shared by the layers ----
+
+// A value of the layer chain as a signed number: bytes and kValueRecordEnd
+// stay as they are, kValueEnd becomes kStreamEnd and kValueError kStreamError.
+inline int SignedValue(uint16_t value) { return static_cast<int16_t>(value); }
+
+// The buffered stream seen as a layer: GetByte's result as a value.
+inline uint16_t StreamGetValue(BufferedStream *stream) {
+    int c = GetByte(stream);
+    if (c >= 0) return static_cast<uint16_t>(c);
+    return c == kStreamEnd ? kValueEnd : kValueError;
+}
+
+// Checks shared by every layer's read and write entry, as the block operations
+// make them: a count to fill (set to 0 here), memory for `length` bytes, and a
+// stream that may go in the asked direction now. False after recording 16 or 1.
+bool LayerEntryReady(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count,
+                     bool reading);
+
+}  // namespace kx

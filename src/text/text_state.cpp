@@ -1,0 +1,112 @@
+// The text layer's state: switching the layer on and off, saving and restoring
+// it for a second reading, what it does when the handle closes, and what the
+// stream functions ask of it.
+#include <cstring>
+#include <new>
+
+#include "core/boundary.h"
+#include "kxfiles.h"
+#include "text/text_layer.h"
+
+namespace kx {
+namespace {
+
+constexpr uint8_t kCtrlZ = 26;
+constexpr uint8_t kFF = 255;
+
+// Whether the stream may take a byte now, asked without recording anything: a
+// stream that can write and is not reading.
+bool CanWriteNow(const BufferedStream *stream) {
+    return stream != nullptr && (stream->mode & (kModeWriting | kModeUpdate)) &&
+           !(stream->mode & kModeReading);
+}
+
+}  // namespace
+
+bool LayerEntryReady(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count,
+                     bool reading) {
+    if (count == nullptr || (length > 0 && buffer == nullptr)) {
+        SetThreadError(err::kInternal);
+        return false;
+    }
+    *count = 0;
+    if (handle->stream == nullptr) {
+        SetThreadError(err::kInvalidHandle);
+        return false;
+    }
+    return reading ? ReadingAllowed(handle->stream) : WritingAllowed(handle->stream);
+}
+
+ErrorCode TextClose(FileHandle *handle) {
+    if (handle == nullptr || handle->text == nullptr) return err::kInvalidHandle;
+    TextFields &t = handle->text->work;
+    // Only a stream that can write gets bytes: closing a handle that was read
+    // leaves its buffer alone and records nothing. A failed write here is
+    // recorded by the stream; the close itself goes on.
+    if (!CanWriteNow(handle->stream)) return err::kNone;
+    // Spaces still being collected are written, as they would have been before
+    // the next byte, unless the options drop trailing spaces: a file that ends
+    // in spaces without a line end keeps them.
+    if (t.phase == kTextSpaces) {
+        if (t.options & TXT_STRIP_TRAILING_SPACES) {
+            t.pending = 0;
+            t.phase = kTextNormal;
+        } else {
+            TextWriteSpaces(handle);
+        }
+    }
+    if (t.options & TXT_CTRLZ_AT_CLOSE) PutByte(handle->stream, kCtrlZ);
+    return err::kNone;
+}
+
+void TextSaveState(FileHandle *handle) {
+    if (handle->text != nullptr) handle->text->saved = handle->text->work;
+}
+
+void TextRestoreState(FileHandle *handle) {
+    if (handle->text != nullptr) handle->text->work = handle->text->saved;
+}
+
+void TextNoteInsertedData(FileHandle *handle, const void *data, uint32_t length) {
+    if (handle->text == nullptr || data == nullptr || length == 0) return;
+    const uint16_t recordBytes =
+        TXT_READ_CR_ENDS_RECORD | TXT_READ_LF_ENDS_RECORD | TXT_READ_CRLF_ENDS_RECORD;
+    if (static_cast<const uint8_t *>(data)[length - 1] == kFF &&
+        (handle->text->work.options & recordBytes) == 0)
+        handle->text->work.ffRecordEnd = 1;
+}
+
+uint32_t TextRecordsWritten(const FileHandle *handle) {
+    return handle->text != nullptr ? handle->text->work.recordsWritten : 0;
+}
+
+}  // namespace kx
+
+using namespace kx;
+
+KXEXPORT int32_t KXAPI kxFileSetTranslation(KXFILE file, uint32_t options, uint32_t tabWidth) {
+    return Guarded<int32_t>(err::kOutOfMemory, [&]() -> int32_t {
+        if (file == nullptr) {
+            SetThreadError(err::kInvalidHandle);
+            return err::kInvalidHandle;
+        }
+        if (options == 0) {
+            file->flags &= ~kLayerText;  // the state stays with the handle
+            return err::kNone;
+        }
+        void *memory = os::LocalAlloc(os::LPTR, sizeof(TextState));
+        if (memory == nullptr) {
+            SetThreadError(err::kOutOfMemory);
+            return err::kOutOfMemory;
+        }
+        auto *state = new (memory) TextState{};
+        state->work.options = static_cast<uint16_t>(options);
+        state->work.tabWidth = static_cast<uint16_t>(tabWidth);
+        state->work.phase = kTextNormal;
+        state->work.minRun = 1;
+        os::LocalFree(file->text);
+        file->text = state;
+        file->flags |= kLayerText;
+        return err::kNone;
+    });
+}

@@ -1,0 +1,206 @@
+// The write side of the text layer: values from above become the file's bytes,
+// with record ends written as the options' line ends, CR added before LF,
+// trailing spaces dropped and runs of spaces turned into tabs.
+#include <cstring>
+
+#include "kxfiles.h"
+#include "text/text_layer.h"
+
+namespace kx {
+namespace {
+
+constexpr uint16_t kTab = 9;
+constexpr uint16_t kLF = 10;
+constexpr uint16_t kCR = 13;
+constexpr uint16_t kSpace = 32;
+constexpr uint16_t kQuote = 34;
+constexpr uint16_t kApostrophe = 39;
+constexpr uint16_t kPeriod = 46;
+constexpr uint16_t kFF = 255;
+
+bool Put(FileHandle *handle, int byte) { return PutByte(handle->stream, byte) != kStreamError; }
+
+// Writes the collected spaces: as tabs and spaces when the options ask for it
+// and the run is long enough, one by one otherwise. The bytes written are
+// spaces and tabs, so afterwards the last byte written is neither CR nor '.'.
+bool WriteCollectedSpaces(FileHandle *handle, TextFields &t) {
+    if ((t.options & TXT_SPACES_TO_TABS) && t.inQuotes == 0 && t.pending > t.minRun) {
+        if (!TabCompress(handle)) return false;
+    } else {
+        for (; t.pending > 0; --t.pending) {
+            if (!Put(handle, kSpace)) return false;
+            ++t.column;
+        }
+        t.phase = kTextNormal;
+    }
+    t.lastWasCR = 0;
+    t.minRun = 1;
+    return true;
+}
+
+}  // namespace
+
+bool TabCompress(FileHandle *handle) {
+    TextFields &t = handle->text->work;
+    const uint32_t width = t.tabWidth;
+    const uint32_t run = t.pending;
+    // The run starts at `column`, which does not advance while spaces are
+    // collected. A width of 0 has no tab stops: the spaces stay spaces.
+    uint32_t start = width != 0 ? t.column % width : 0;
+    uint32_t span = run + start;
+    uint32_t tabs = 0, spaces = run;
+    if (width != 0 && span >= width) {
+        tabs = span / width;
+        spaces = span % width;
+    }
+    for (; tabs > 0; --tabs)
+        if (!Put(handle, kTab)) return false;
+    for (; spaces > 0; --spaces)
+        if (!Put(handle, kSpace)) return false;
+    t.column = static_cast<uint16_t>(t.column + run);
+    t.pending = 0;
+    t.phase = kTextNormal;
+    return true;
+}
+
+uint16_t TextPutValueSlow(FileHandle *handle, uint16_t v) {
+    TextFields &t = handle->text->work;
+    const uint16_t options = t.options;
+    if (t.phase == kTextSpaces) {
+        if (v == kSpace) {
+            ++t.pending;
+            return kSpace;
+        }
+        if ((v == kCR || v == kLF || v == kValueRecordEnd) && (options & TXT_STRIP_TRAILING_SPACES)) {
+            t.pending = 0;
+            t.phase = kTextNormal;
+        } else if (!WriteCollectedSpaces(handle, t)) {
+            return kValueError;
+        }
+    }
+    uint16_t byte = v;
+    switch (v) {
+    case kSpace:
+        if (options & (TXT_SPACES_TO_TABS | TXT_STRIP_TRAILING_SPACES)) {
+            t.pending = 1;
+            t.phase = kTextSpaces;
+            return kSpace;  // nothing is written yet
+        }
+        ++t.column;
+        break;
+    case kValueRecordEnd:
+        ++t.recordsWritten;
+        t.column = 0;
+        t.inQuotes = 0;
+        if (options & TXT_WRITE_RECORD_CR) {
+            byte = kCR;
+        } else if (options & TXT_WRITE_RECORD_LF) {
+            byte = kLF;
+        } else if (options & TXT_WRITE_RECORD_CRLF) {
+            if (!Put(handle, kCR)) return kValueError;
+            byte = kLF;
+        } else if (options & TXT_WRITE_RECORD_NOTHING) {
+            return kValueRecordEnd;
+        } else {
+            byte = kFF;
+        }
+        break;
+    case kLF:
+        t.column = 0;
+        t.inQuotes = 0;
+        if (options & TXT_DROP_LF) return kLF;
+        if ((options & TXT_WRITE_LF_TO_CRLF) && t.lastWasCR == 0 && !Put(handle, kCR))
+            return kValueError;
+        break;
+    case kCR:
+        t.column = 0;
+        t.inQuotes = 0;
+        if (options & TXT_DROP_CR) return kCR;
+        break;
+    case kTab:
+        // With a tab width of 0 there are no tab stops: the tab is an ordinary byte.
+        if ((options & TXT_TABS) && t.tabWidth != 0)
+            t.column = static_cast<uint16_t>(t.column + t.tabWidth - t.column % t.tabWidth);
+        else
+            ++t.column;
+        break;
+    case kQuote:
+    case kApostrophe:
+        t.inQuotes = 1;
+        ++t.column;
+        break;
+    default:
+        ++t.column;
+        break;
+    }
+    t.lastWasCR = byte == kCR ? 1 : 0;
+    t.minRun = byte == kPeriod ? 2 : 1;
+    if (!Put(handle, byte)) return kValueError;
+    return byte;
+}
+
+bool TextWriteSpaces(FileHandle *handle) {
+    TextFields &t = handle->text->work;
+    return t.phase != kTextSpaces || WriteCollectedSpaces(handle, t);
+}
+
+// The bytes that end a run of TextPutPlainBytes: tab, LF and CR, and the space
+// when the options collect spaces.
+constexpr uint8_t kRunEnds[2][33] = {
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+};
+
+int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length, uint32_t *taken) {
+    TextFields &t = handle->text->work;
+    BufferedStream *stream = handle->stream;
+    *taken = 0;
+    if (t.phase != kTextNormal) return 1;
+    const uint8_t *ends = kRunEnds[(t.options & (TXT_SPACES_TO_TABS | TXT_STRIP_TRAILING_SPACES)) != 0];
+    uint32_t n = 0;
+    while (n < length && (bytes[n] > ' ' || !ends[bytes[n]])) ++n;
+    // Each byte would set these as it is written; the run's last byte decides.
+    auto settle = [&](uint32_t written) {
+        if (written == 0) return;
+        t.column = static_cast<uint16_t>(t.column + written);
+        t.lastWasCR = 0;
+        t.minRun = bytes[written - 1] == kPeriod ? 2 : 1;
+        if (t.inQuotes == 0)
+            for (uint32_t i = 0; i < written; ++i)
+                if (bytes[i] == kQuote || bytes[i] == kApostrophe) {
+                    t.inQuotes = 1;
+                    break;
+                }
+    };
+    uint32_t done = 0;
+    while (done < n) {
+        if (stream->count == 0 && FlushBuffer(stream, kStreamEnd) == kStreamError) {
+            settle(done + 1);  // as PutByte fails on this byte: counted, not stored
+            return 0;
+        }
+        uint32_t room = stream->count < n - done ? stream->count : n - done;
+        std::memcpy(stream->cursor, bytes + done, room);
+        stream->cursor += room;
+        stream->count -= room;
+        done += room;
+    }
+    settle(n);
+    *taken = n;
+    return 1;
+}
+
+int TextWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count) {
+    if (!LayerEntryReady(handle, buffer, length, count, false)) return 0;
+    const auto *in = static_cast<const uint8_t *>(buffer);
+    uint32_t i = 0;
+    while (i < length) {
+        uint32_t plain = 0;
+        if (!TextPutPlainBytes(handle, in + i, length - i, &plain)) return 0;
+        i += plain;
+        if (i < length && TextPutValue(handle, in[i++]) == kValueError) return 0;
+    }
+    *count = length;
+    return 1;
+}
+
+}  // namespace kx

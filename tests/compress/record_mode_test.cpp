@@ -1,0 +1,294 @@
+// Record mode: the length-prefixed framing read from text files with buffers
+// of every size, held-back records, the record length limit, and the write
+// side with well-formed and random input.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/handle.h"
+#include "kxfiles.h"
+#include "support/layer_io.h"
+#include "support/temp_drives.h"
+
+namespace {
+
+using kxtest::Hex;
+using kxtest::Layers;
+using kxtest::ToHex;
+
+constexpr uint32_t kRecords = 32;
+const Layers kReadLines{TXT_READ_CRLF_ENDS_RECORD, 8, kRecords};
+const Layers kWriteLines{TXT_WRITE_RECORD_CRLF, 8, kRecords};
+
+using RecordMode = kxtest::TempDrives;
+
+// One read into a buffer of `length` bytes followed by guard bytes; fails the
+// test when a guard byte changed.
+std::string ReadOnce(KXFILE f, uint32_t length, int *ok = nullptr) {
+    std::vector<char> buffer(length + 64, '\x5a');
+    uint32_t count = 0xdead;
+    int result = kxFileRead(f, buffer.data(), length, &count);
+    if (ok) *ok = result;
+    for (size_t i = length; i < buffer.size(); ++i)
+        EXPECT_EQ(buffer[i], '\x5a') << "byte " << i << " written past a buffer of " << length;
+    EXPECT_LE(count, length);
+    return result ? std::string(buffer.data(), count) : "<failed>";
+}
+
+TEST_F(RecordMode, Fixtures) {
+    struct Case {
+        const char *label;
+        Layers layers;
+        std::string file;
+        std::string records;  // hex
+    };
+    const std::vector<Case> cases = {
+        {"last record closed by the end, padded", kReadLines, "AB\r\nC", "02 00 41 42 01 00 43 00"},
+        {"no empty record after the last line end", kReadLines, "AB\r\n", "02 00 41 42"},
+        {"an empty line", kReadLines, "AB\r\n\r\nC\r\n", "02 00 41 42 00 00 01 00 43 00"},
+        {"an empty file", kReadLines, "", ""},
+        {"without a text layer the file is one record", {0, 8, kRecords}, "ab\r\nc",
+         "05 00 61 62 0d 0a 63 00"},
+    };
+    for (const Case &c : cases) {
+        WriteFile(Posix('C', "in.txt"), c.file);
+        for (uint32_t size : {2u, 4u, 6u, 10u, 4096u}) {
+            EXPECT_EQ(ToHex(kxtest::ReadThrough("C:\\in.txt", c.layers, size)), ToHex(Hex(c.records)))
+                << c.label << ", buffers of " << size;
+        }
+    }
+}
+
+TEST_F(RecordMode, HeldBackRecordsComeFromTheHandle) {
+    // Records of 3 bytes (6 with prefix and pad) in buffers of 10: each read
+    // gives one record and holds the start of the next, which the next read
+    // delivers first, whatever buffer it is given.
+    WriteFile(Posix('C', "in.txt"), "abc\r\ndef\r\nghi");
+    KXFILE f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+    ASSERT_NE(f, nullptr);
+    const char *expected[] = {"03 00 61 62 63 00", "03 00 64 65 66 00", "03 00 67 68 69 00", ""};
+    for (const char *records : expected) {
+        auto *buffer = new char[10];
+        uint32_t count = 0;
+        ASSERT_EQ(kxFileRead(f, buffer, 10, &count), 1);
+        EXPECT_EQ(ToHex(std::string(buffer, count)), ToHex(Hex(records)));
+        std::memset(buffer, 0xEE, 10);  // the caller reuses or frees its buffer
+        delete[] buffer;
+    }
+    EXPECT_EQ(kxFileClose(f), 1);
+
+    // A held record also reaches a smaller buffer than the one it was taken in.
+    f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(ReadOnce(f, 10), Hex("03 00 61 62 63 00"));
+    std::string rest = ReadOnce(f, 2);
+    rest += ReadOnce(f, 4);
+    for (std::string part; !(part = ReadOnce(f, 4)).empty();) rest += part;
+    EXPECT_EQ(ToHex(rest), ToHex(Hex("03 00 64 65 66 00 03 00 67 68 69 00")));
+    EXPECT_EQ(kxFileClose(f), 1);
+}
+
+TEST_F(RecordMode, NothingIsStoredPastTheBuffer) {
+    // After "a" (4 bytes with prefix and pad) exactly a prefix's room remains.
+    WriteFile(Posix('C', "in.txt"), "a\r\nb\r\nc");
+    KXFILE f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+    ASSERT_NE(f, nullptr);
+    std::string all;
+    for (std::string part; !(part = ReadOnce(f, 6)).empty();) all += part;
+    EXPECT_EQ(ToHex(all), ToHex(Hex("01 00 61 00 01 00 62 00 01 00 63 00")));
+    EXPECT_EQ(kxFileClose(f), 1);
+}
+
+TEST_F(RecordMode, LargeBuffersUseAtMost65534Bytes) {
+    std::string line(40000, 'x');
+    std::string file;
+    for (int i = 0; i < 5; ++i) file += line.substr(0, 30000 + i) + "\r\n";
+    WriteFile(Posix('C', "in.txt"), file);
+    std::string large = kxtest::ReadThrough("C:\\in.txt", kReadLines, 1u << 20);
+    for (uint32_t size : {65535u, 65536u, 65537u, 131072u}) {
+        KXFILE f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+        ASSERT_NE(f, nullptr);
+        std::string all;
+        for (std::string part; !(part = ReadOnce(f, size)).empty();) {
+            EXPECT_LE(part.size(), 65534u);
+            all += part;
+        }
+        EXPECT_TRUE(all == large) << "buffers of " << size;
+        kxFileClose(f);
+    }
+    EXPECT_EQ(large.size(), 5 * 2 + 5 * 30000 + 10 + 2u);  // prefixes, data, the two odd pads
+}
+
+TEST_F(RecordMode, EveryEvenBufferSizeGivesTheSameBytes) {
+    std::mt19937 random(5);
+    std::string file;
+    for (size_t length : {0, 1, 2, 3, 7, 30, 31, 64, 65, 100, 301}) {
+        for (size_t i = 0; i < length; ++i) file += static_cast<char>('a' + random() % 26);
+        file += "\r\n";
+    }
+    file += "tail without a line end";
+    WriteFile(Posix('C', "in.txt"), file);
+    std::string large = kxtest::ReadThrough("C:\\in.txt", kReadLines, 65534);
+    ASSERT_EQ(large.substr(0, 8), Hex("00 00 01 00") + file.substr(2, 1) + '\0' + Hex("02 00"));
+    for (uint32_t size = 2; size <= 64; size += 2) {
+        KXFILE f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+        ASSERT_NE(f, nullptr);
+        std::string all;
+        for (std::string part; !(part = ReadOnce(f, size)).empty();) all += part;
+        EXPECT_EQ(ToHex(all), ToHex(large)) << "buffers of " << size;
+        kxFileClose(f);
+    }
+    // 100 bytes in buffers of 20: the prefix 64 00 and 18 bytes, then 20 at a time.
+    WriteFile(Posix('C', "in.txt"), std::string(100, 'r'));
+    KXFILE f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(ReadOnce(f, 20), Hex("64 00") + std::string(18, 'r'));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ReadOnce(f, 20), std::string(20, 'r'));
+    EXPECT_EQ(ReadOnce(f, 20), std::string(2, 'r'));
+    EXPECT_EQ(ReadOnce(f, 20), "");
+    kxFileClose(f);
+}
+
+TEST_F(RecordMode, RecordsLongerThan32767BytesFail) {
+    for (uint32_t size : {64u, 65534u}) {
+        WriteFile(Posix('C', "in.txt"), std::string(32767, 'a') + "\r\n");
+        EXPECT_EQ(kxtest::ReadThrough("C:\\in.txt", kReadLines, size).size(), 2 + 32767 + 1u);
+        WriteFile(Posix('C', "in.txt"), "ab\r\n" + std::string(32768, 'a') + "\r\n");
+        KXFILE f = kxtest::OpenReading("C:\\in.txt", kReadLines);
+        ASSERT_NE(f, nullptr);
+        int ok = 1;
+        while (ok) {
+            std::string part = ReadOnce(f, size, &ok);
+            if (ok && part.empty()) break;
+        }
+        EXPECT_EQ(ok, 0) << size;
+        EXPECT_EQ(kxFileErrorVal(), 17);
+        kxFileClose(f);
+    }
+}
+
+TEST_F(RecordMode, Writing) {
+    struct Case {
+        const char *label;
+        std::vector<std::string> writes;  // hex, one per call
+        std::vector<uint32_t> counts;
+        std::string file;
+    };
+    const std::vector<Case> cases = {
+        {"records, then the end; what follows is ignored",
+         {"03 00 61 62 63 00 ff ff 7a", "01 00 62 00"}, {4, 0}, "abc\r\n"},
+        {"an empty record", {"00 00 01 00 78 00"}, {3}, "\r\nx\r\n"},
+        {"a record split inside its data", {"05 00 61 62", "63 64", "65 00 02 00 66 67"},
+         {2, 2, 5}, "abcde\r\nfg\r\n"},
+    };
+    for (const Case &c : cases) {
+        KXFILE f = kxtest::CreateWriting("C:\\out.txt", kWriteLines);
+        ASSERT_NE(f, nullptr);
+        for (size_t i = 0; i < c.writes.size(); ++i) {
+            std::string bytes = Hex(c.writes[i]);
+            uint32_t count = 99;
+            ASSERT_EQ(kxFileWrite(f, bytes.data(), static_cast<uint32_t>(bytes.size()), &count), 1)
+                << c.label;
+            EXPECT_EQ(count, c.counts[i]) << c.label << ", write " << i;
+        }
+        EXPECT_EQ(kxFileClose(f), 1);
+        EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.txt"))), ToHex(c.file)) << c.label;
+    }
+    // Failures: a length of 0x8000 or more (17); one byte where a prefix is due
+    // (no error recorded).
+    KXFILE f = kxtest::CreateWriting("C:\\out.txt", kWriteLines);
+    ASSERT_NE(f, nullptr);
+    uint32_t count = 9;
+    EXPECT_EQ(kxFileWrite(f, Hex("00 80").data(), 2, &count), 0);
+    EXPECT_EQ(kxFileErrorVal(), 17);
+    kxFileErrorClear();
+    EXPECT_EQ(kxFileWrite(f, Hex("01 00 61 00 05").data(), 5, &count), 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(kxFileErrorVal(), 0);
+    EXPECT_EQ(kxFileClose(f), 1);
+}
+
+TEST_F(RecordMode, SwitchingOn) {
+    WriteFile(Posix('C', "in.txt"), "x");
+    KXFILE f = kxtest::OpenReading("C:\\in.txt", {0, 8, kRecords});
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(kxFileSetCompression(f, 1), 13);
+    EXPECT_EQ(kxFileSetCompression(f, 0), 0);
+    EXPECT_EQ(kxFileSetCompression(f, 1), 13);  // record mode stays on
+    EXPECT_EQ(kxFileSetCompression(f, kRecords), 13);
+    EXPECT_EQ(ReadOnce(f, 64), Hex("01 00 78 00"));
+    kxFileClose(f);
+}
+
+TEST_F(RecordMode, RoundTripsThroughTheTextLayer) {
+    std::mt19937 random(11);
+    std::string file;
+    while (file.size() < 200000) {
+        size_t length = random() % 8 == 0 ? random() % 5000 : random() % 80;
+        for (size_t i = 0; i < length; ++i) file += static_cast<char>(' ' + random() % 95);
+        file += "\r\n";
+    }
+    WriteFile(Posix('C', "in.txt"), file);
+    for (int round = 0; round < 4; ++round) {
+        KXFILE in = kxtest::OpenReading("C:\\in.txt", kReadLines);
+        ASSERT_NE(in, nullptr);
+        std::vector<uint32_t> sizes;
+        for (int i = 0; i < 16; ++i) sizes.push_back(2 * (1 + random() % 3000));
+        std::string records;
+        ASSERT_TRUE(kxtest::ReadAll(in, sizes, records));
+        kxFileClose(in);
+        // Written back in buffers of even lengths, which keep prefixes whole.
+        sizes.clear();
+        for (int i = 0; i < 16; ++i) sizes.push_back(2 * (1 + random() % 3000));
+        KXFILE out = kxtest::CreateWriting("C:\\out.txt", kWriteLines);
+        ASSERT_NE(out, nullptr);
+        // (The count of a record-mode write is data bytes and record ends.)
+        for (size_t at = 0, i = 0; at < records.size(); at += sizes[i++ % sizes.size()]) {
+            uint32_t size = static_cast<uint32_t>(std::min<size_t>(sizes[i % sizes.size()], records.size() - at));
+            uint32_t count = 0;
+            ASSERT_EQ(kxFileWrite(out, records.data() + at, size, &count), 1);
+        }
+        ASSERT_EQ(kxFileClose(out), 1);
+        std::string back = ReadFile(Posix('C', "out.txt"));
+        size_t differ = 0;
+        while (differ < back.size() && differ < file.size() && back[differ] == file[differ]) ++differ;
+        EXPECT_TRUE(back == file) << "round " << round << ": " << back.size() << " bytes of "
+                                  << file.size() << ", first difference at " << differ;
+    }
+}
+
+TEST_F(RecordMode, WritingRandomBytes) {
+    std::mt19937 random(99);
+    for (bool text : {true, false}) {
+        const Layers layers{text ? TXT_WRITE_RECORD_LF : 0, 8, kRecords};
+        KXFILE f = kxtest::CreateWriting("C:\\out.txt", layers);
+        ASSERT_NE(f, nullptr);
+        for (int i = 0; i < 5000; ++i) {
+            std::string bytes(1 + random() % 40, '\0');
+            for (char &c : bytes) c = static_cast<char>(random() % 3 == 0 ? random() % 256 : random() % 4);
+            kxFileErrorClear();
+            uint32_t count = 7;
+            int ok = kxFileWrite(f, bytes.data(), static_cast<uint32_t>(bytes.size()), &count);
+            int error = kxFileErrorVal();
+            if (!ok) {
+                ASSERT_EQ(count, 0u);
+                ASSERT_TRUE(error == 17 || error == 0) << error;
+            }
+            if (ok && f->endOfRecords) {
+                // After the end every write succeeds with count 0.
+                ASSERT_EQ(kxFileWrite(f, bytes.data(), static_cast<uint32_t>(bytes.size()), &count), 1);
+                ASSERT_EQ(count, 0u);
+                ASSERT_EQ(kxFileClose(f), 1);
+                f = kxtest::CreateWriting("C:\\out.txt", layers);
+                ASSERT_NE(f, nullptr);
+            }
+        }
+        EXPECT_EQ(kxFileClose(f), 1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,230 @@
+// The one-shot file-system calls: existence, deletion, renaming, directories,
+// attributes, stream dates, the current directory.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "kxfiles.h"
+#include "support/temp_drives.h"
+
+namespace {
+
+using kxtest::Name;
+
+class FileSystemOps : public kxtest::TempDrives {
+protected:
+    void SetUp() override {
+        TempDrives::SetUp();
+        std::filesystem::create_directories(Posix('C', "work/sub"));
+        WriteFile(Posix('C', "work/report.txt"), "data");
+        if (const char *tz = std::getenv("TZ")) savedZone_ = tz;
+        ::setenv("TZ", "UTC0", 1);
+        ::tzset();
+    }
+    void TearDown() override {
+        if (savedZone_.empty()) ::unsetenv("TZ");
+        else ::setenv("TZ", savedZone_.c_str(), 1);
+        ::tzset();
+        TempDrives::TearDown();
+    }
+    // The call's result and the last error it left (cleared before the call).
+    template <typename Call>
+    std::pair<int32_t, int32_t> Run(Call call) {
+        kxFileErrorClear();
+        int32_t result = call();
+        return {result, kxFileErrorVal()};
+    }
+    std::string savedZone_;
+};
+
+using Outcome = std::pair<int32_t, int32_t>;
+
+TEST_F(FileSystemOps, ExistenceByTheLibrarysNameRules) {
+    struct Case {
+        const char *name;
+        Outcome expected;
+    } cases[] = {
+        {"C:\\work\\report.txt", {1, 0}},
+        {"c:\\WORK\\REPORT.TXT", {1, 0}},
+        {"C:\\work\\sub", {1, 0}},       // a directory exists too
+        {"C:\\work\\missing.txt", {0, 5}},
+        {"C:\\nowhere\\report.txt", {0, 6}},
+        {"", {0, 5}},
+        {"A:\\toolongname.txt", {0, 18}},  // refused by the 8.3 rules before the disk is asked
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(Run([&] { return kxFileExists(c.name); }), c.expected) << c.name;
+}
+
+TEST_F(FileSystemOps, DeleteRenameAndCreateDirectories) {
+    EXPECT_EQ(Run([] { return kxFileCreateDir("C:\\work\\new"); }), Outcome(1, 0));
+    EXPECT_TRUE(std::filesystem::is_directory(Posix('C', "work/new")));
+    EXPECT_EQ(Run([] { return kxFileCreateDir("C:\\work\\new"); }), Outcome(0, 9));  // exists: no row of its own
+    EXPECT_EQ(Run([] { return kxFileCreateDir("C:\\no\\such\\dir"); }), Outcome(0, 6));
+    EXPECT_EQ(Run([] { return kxFileDelete("C:\\work\\new"); }), Outcome(1, 0));
+    EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/new")));
+    EXPECT_EQ(Run([] { return kxFileDelete("C:\\work\\missing.txt"); }), Outcome(0, 5));
+
+    EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\Renamed.txt"); }), Outcome(1, 0));
+    EXPECT_EQ(ReadFile(Posix('C', "work/Renamed.txt")), "data");
+    EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\gone.txt", "C:\\work\\x.txt"); }), Outcome(0, 5));
+    EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"); }), Outcome(0, 18));
+    EXPECT_EQ(Run([] { return kxFileDelete("c:\\work\\renamed.TXT"); }), Outcome(1, 0));
+    EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/Renamed.txt")));
+}
+
+TEST_F(FileSystemOps, DeletingTheCurrentDirectoryFailsWith20) {
+    std::filesystem::create_directories(Posix('C', "here"));
+    Enter("C:\\here");
+    EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(0, 20));
+    Enter("C:\\");
+    EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(1, 0));
+}
+
+TEST_F(FileSystemOps, Attributes) {
+    WriteFile(Posix('C', "work/.hidden"), "");
+    WriteFile(Posix('C', "work/locked.txt"), "");
+    ::chmod(Posix('C', "work/locked.txt").c_str(), 0444);
+    struct Case {
+        const char *name;
+        Outcome expected;
+        uint32_t bits;  // KXATTR bits 0 to 3 afterwards
+    } cases[] = {
+        {"C:", {1, 0}, KXATTR_DRIVE},
+        {"C:\\", {1, 0}, KXATTR_DIRECTORY},
+        {"C:\\work\\", {1, 0}, KXATTR_DIRECTORY},  // read as C:\work
+        {"C:\\work/", {1, 0}, KXATTR_DIRECTORY},
+        {"\\\\srv\\shr", {1, 0}, KXATTR_DRIVE},   // a bare share
+        {"C:\\work\\report.txt", {1, 0}, 0},
+        {"C:\\work\\.hidden", {1, 0}, KXATTR_HIDDEN},
+        {"C:\\work\\locked.txt", {1, 0}, KXATTR_READONLY},
+        {"C:\\work\\missing", {0, 5}, 0},
+        {"C:\\none\\missing", {0, 6}, 0},
+    };
+    for (const Case &c : cases) {
+        // Bits 4 and up are the caller's; bits 0 to 3 are cleared first.
+        uint32_t attributes = 0xF0F0 | KXATTR_READONLY | KXATTR_DRIVE;
+        EXPECT_EQ(Run([&] { return kxFileGetAttributes(c.name, &attributes); }), c.expected) << c.name;
+        EXPECT_EQ(attributes, 0xF0F0u | c.bits) << c.name;
+    }
+    EXPECT_EQ(Run([] { return kxFileGetAttributes(nullptr, nullptr); }), Outcome(0, 9));
+}
+
+TEST_F(FileSystemOps, CurrentDirectory) {
+    char buffer[261];
+    EXPECT_EQ(Run([&] { return kxFileGetPath(buffer); }), Outcome(1, 0));
+    EXPECT_STREQ(buffer, "C:\\");  // a root keeps its one backslash
+    EXPECT_EQ(Run([] { return kxFileSetPath("c:\\work\\sub\\"); }), Outcome(1, 0));
+    kxFileGetPath(buffer);
+    EXPECT_STREQ(buffer, "C:\\work\\sub\\");
+    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 5));
+    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\nothere\\deeper"); }), Outcome(0, 6));
+    EXPECT_EQ(Run([] { return kxFileSetPath("D:\\"); }), Outcome(1, 0));
+    kxFileGetPath(buffer);
+    EXPECT_STREQ(buffer, "D:\\");
+    EXPECT_EQ(Run([] { return kxFileSetPath(nullptr); }), Outcome(0, 9));
+}
+
+TEST_F(FileSystemOps, StreamDatesInLocalTime) {
+    // 1996-03-03 14:05:09 UTC.
+    std::tm t{};
+    t.tm_year = 96, t.tm_mon = 2, t.tm_mday = 3, t.tm_hour = 14, t.tm_min = 5, t.tm_sec = 9;
+    std::filesystem::path path = Posix('C', "work/report.txt");
+    struct timespec times[2] = {{::timegm(&t), 0}, {::timegm(&t), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+    Name name("C:\\work\\report.txt");
+    KXFILE file = kxFileOpen(name.text, 2);
+    ASSERT_NE(file, nullptr);
+    KXFILEDATETIME date{};
+    EXPECT_EQ(kxFileGetDate(file, &date), 1);
+    EXPECT_EQ((std::array<int, 6>{date.day, date.month, date.year, date.second, date.minute, date.hour}),
+              (std::array<int, 6>{3, 3, 96, 9, 5, 14}));
+    ::setenv("TZ", "EST5", 1);
+    ::tzset();
+    EXPECT_EQ(kxFileGetDate(file, &date), 1);
+    EXPECT_EQ(date.hour, 9);
+
+    // Setting the same date back keeps the last-write time to the second, also
+    // after more is written through the stream.
+    date.second = 30;
+    EXPECT_EQ(kxFileSetDate(file, &date), 1);
+    uint32_t count = 0;
+    kxFileWrite(file, "more", 4, &count);
+    EXPECT_EQ(kxFileClose(file), 1);
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, ::timegm(&t) + 21);
+
+    // A read-only stream cannot have its date changed.
+    file = kxFileOpen(name.text, 0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(Run([&] { return kxFileSetDate(file, &date); }), Outcome(0, 1));
+    kxFileClose(file);
+}
+
+TEST_F(FileSystemOps, ImpossibleDatesAreRefusedWith9) {
+    Name name("C:\\work\\report.txt");
+    KXFILE file = kxFileOpen(name.text, 2);
+    ASSERT_NE(file, nullptr);
+    const KXFILEDATETIME bad[] = {
+        {1, 13, 96, 0, 0, 0}, {0, 3, 96, 0, 0, 0},  {3, 3, 96, 0, 0, 24},
+        {30, 2, 96, 0, 0, 0}, {29, 2, 97, 0, 0, 0}, {3, 3, 96, 60, 0, 0},
+    };
+    for (const KXFILEDATETIME &d : bad)
+        EXPECT_EQ(Run([&] { return kxFileSetDate(file, &d); }), Outcome(0, 9)) << int(d.day) << "/" << int(d.month);
+    const KXFILEDATETIME leapDay{29, 2, 96, 0, 0, 12};
+    EXPECT_EQ(Run([&] { return kxFileSetDate(file, &leapDay); }), Outcome(1, 0));
+    kxFileClose(file);
+}
+
+TEST_F(FileSystemOps, FileNameAndCurrentDate) {
+    Name name("c:\\work\\..\\work\\report.txt");
+    KXFILE file = kxFileOpen(name.text, 0);
+    ASSERT_NE(file, nullptr);
+    char buffer[260] = "untouched";
+    EXPECT_EQ(kxFileGetFileName(file, buffer), 1);
+    EXPECT_STREQ(buffer, "c:\\work\\report.txt");
+    EXPECT_EQ(kxFileGetFileName(file, nullptr), 0);
+    kxFileClose(file);
+
+    // The current date is the clock's, in the zone set (UTC here).
+    KXFILEDATETIME date{};
+    std::time_t before, after;
+    do {
+        before = std::time(nullptr);
+        EXPECT_EQ(kxFileCurrentDate(&date), 0);
+        after = std::time(nullptr);
+    } while (before != after);
+    std::tm now{};
+    ::gmtime_r(&before, &now);
+    EXPECT_EQ((std::array<int, 6>{date.day, date.month, date.year, date.second, date.minute, date.hour}),
+              (std::array<int, 6>{now.tm_mday, now.tm_mon + 1, now.tm_year, now.tm_sec, now.tm_min, now.tm_hour}));
+}
+
+TEST_F(FileSystemOps, SearchPathExistence) {
+    WriteFile(Posix('C', "found.dat"), "x");
+    char result[260] = "junk";
+    uint32_t systemError = 77;
+    EXPECT_EQ(kxFileExistsEx("found.dat", result, sizeof result, &systemError), 1);
+    EXPECT_STREQ(result, "C:\\found.dat");
+    EXPECT_EQ(systemError, 0u);
+    EXPECT_EQ(kxFileExistsEx("found.dat", nullptr, 0, nullptr), 1);  // existence only
+    EXPECT_EQ(kxFileExistsEx("absent.dat", result, sizeof result, &systemError), 0);
+    EXPECT_STREQ(result, "");
+    EXPECT_EQ(systemError, 2u);  // the system's own number, not an ErrorCode
+    EXPECT_EQ(kxFileErrorVal(), 0);  // the library's last error is not touched
+    std::strcpy(result, "found.dat");
+    EXPECT_EQ(kxFileExistsEx(result, result, sizeof result, nullptr), 0);  // the same memory
+    EXPECT_EQ(kxFileExistsEx("found.dat", result, 0, nullptr), 0);
+}
+
+}  // namespace
