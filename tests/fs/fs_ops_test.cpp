@@ -125,7 +125,7 @@ TEST_F(FileSystemOps, CurrentDirectory) {
     EXPECT_EQ(Run([] { return kxFileSetPath("c:\\work\\sub\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);
     EXPECT_STREQ(buffer, "C:\\work\\sub\\");
-    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 5));
+    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 6));
     EXPECT_EQ(Run([] { return kxFileSetPath("C:\\nothere\\deeper"); }), Outcome(0, 6));
     EXPECT_EQ(Run([] { return kxFileSetPath("D:\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);

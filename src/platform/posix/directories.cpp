@@ -99,7 +99,8 @@ BOOL SetCurrentDirectoryA(const char *name) {
     posix::Resolved where;
     DWORD error = posix::Resolve(name, where);
     if (error != 0) return Fail(error, FALSE);
-    if (!where.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    // A directory that is not there is a missing path, as Windows reports it.
+    if (!where.exists) return Fail(ERROR_PATH_NOT_FOUND, FALSE);
     if (!where.isDirectory) return Fail(ERROR_DIRECTORY, FALSE);
     if (where.place.WindowsPath().size() > kMaxCurrentDirectory)
         return Fail(ERROR_FILENAME_EXCED_RANGE, FALSE);
