@@ -6,7 +6,7 @@
 # Builds nothing.
 # Usage: compare_peers.sh [BENCH_BINARY] [benchmark options...]
 set -euo pipefail
-bench=${1:-build-layers-bench/bench/kxfiles_bench_layers}
+bench=${1:-build-bench/bench/kxfiles_bench_layers}
 shift || true
 [ -x "$bench" ] || { echo "no benchmark binary at $bench" >&2; exit 1; }
 
