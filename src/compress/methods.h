@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "charset/charset_layer.h"
 #include "compress/compression_layer.h"
 #include "core/layer_values.h"
 #include "core/stream.h"
@@ -18,10 +19,10 @@ namespace kx {
 
 // The value from below: the next value of the highest active layer under this
 // one. The choice is made here and only here, per value, from the handle's
-// flags: the character-set layer when kLayerCharset is set (its get-value call
-// joins here, ahead of the text layer, when that layer is built; until then the
-// bit is never set), else the text layer, else the buffered stream.
+// flags: the character-set layer when kLayerCharset is set, else the text
+// layer, else the buffered stream.
 inline int ValueFromBelow(FileHandle *handle) {
+    if (handle->flags & kLayerCharset) return SignedValue(CharsetGetValue(handle));
     if (handle->flags & kLayerText) return SignedValue(TextGetValue(handle));
     return GetByte(handle->stream);
 }
@@ -30,16 +31,18 @@ inline int ValueFromBelow(FileHandle *handle) {
 // ValueFromBelow; the stream stores a record end as the byte 0xFF. A negative
 // result is a failure, already recorded.
 inline int PutBelow(FileHandle *handle, int value) {
+    if (handle->flags & kLayerCharset) return CharsetPutValue(handle, static_cast<uint16_t>(value));
     if (handle->flags & kLayerText) return SignedValue(TextPutValue(handle, static_cast<uint16_t>(value)));
     return PutByte(handle->stream, value & 0xFF);
 }
 
 // Puts `length` data bytes below, as one PutBelow per byte would: runs that
-// the text layer stores unchanged go down as blocks. False after a failure.
+// the text layer stores unchanged go down as blocks when it is the layer
+// below. False after a failure.
 inline bool PutBytesBelow(FileHandle *handle, const uint8_t *bytes, uint32_t length) {
     uint32_t i = 0;
     while (i < length) {
-        if (handle->flags & kLayerText) {
+        if ((handle->flags & (kLayerCharset | kLayerText)) == kLayerText) {
             uint32_t taken = 0;
             if (!TextPutPlainBytes(handle, bytes + i, length - i, &taken)) return false;
             i += taken;

@@ -15,8 +15,9 @@ namespace kx {
 int DispatchRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count);
 int DispatchWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count);
 
-// What the layers must do before the stream closes (the text layer's closing
-// Ctrl-Z): 0, or an ErrorCode, in which case nothing is closed.
+// What the layers must do before the stream closes (the character-set layer's
+// pending dead key, the text layer's closing Ctrl-Z): 0, or an ErrorCode, in
+// which case nothing is closed.
 ErrorCode CloseLayers(FileHandle *handle);
 
 }  // namespace kx

@@ -1,0 +1,185 @@
+// The character-set layer: translates the bytes of a stream between two
+// character sets while they are read or written. It sits above the text layer
+// when that layer is on, else directly above the buffered stream, and below the
+// compression layer. kxFileRead/kxFileWrite reach it through CharsetRead and
+// CharsetWrite when it is the topmost active layer; the compression layer takes
+// and gives values one at a time through CharsetGetValue and CharsetPutValue.
+//
+// On both sides the from set is that of the bytes entering the layer and the
+// to set that of the bytes leaving it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/errors.h"
+#include "core/handle.h"
+#include "core/layer_values.h"
+#include "core/stream.h"
+#include "kxfiles.h"
+#include "text/text_layer.h"
+
+namespace kx {
+
+constexpr uint32_t kCharsetQueueLength = 10;  // values per queue, the terminating 0 included
+constexpr uint16_t kNationalVariantLast = 17;  // variants 1 to 17; 0 is none
+
+// Dead-key modes, set by ApplyNationalSet for the HP national variants.
+constexpr uint16_t kDeadKeysNone = 0;
+constexpr uint16_t kDeadKeysCircumflexDiaeresis = 1;
+constexpr uint16_t kDeadKeysAcuteGraveDiaeresis = 2;
+
+// Results of CharsetPutValue besides the value put.
+constexpr int kCharsetOutputFull = -1;   // memory mode: the output buffer is full
+constexpr int kCharsetOutputError = -2;  // the layer below failed and recorded the cause
+
+// Allocated zero-filled from the local heap by BuildCharsetState and owned by
+// the handle until kxFileClose or the next kxFileSetCharsetFlags.
+struct CharsetState {
+    uint16_t fromSet;                           // CharsetId of the bytes entering the layer
+    uint16_t toSet;                             // CharsetId of the bytes leaving the layer
+    uint16_t stateFlags;                        // the options' low 16 bits and CSF_TO_DBCS, CSF_ACTIVE, CSF_FROM_DBCS
+    uint16_t variant;                           // national variant, 0 (none) to 17
+    uint16_t deadKeyMode;                       // kDeadKeys*: how accents are typed in the 7-bit national set
+    uint16_t outputQueue[kCharsetQueueLength];  // read: values still owed to the caller, 0-terminated; write: the pending dead key (1-4) in the first element, or pending host bytes
+    uint16_t inputQueue[kCharsetQueueLength];   // read: source values read ahead and taken back, 0-terminated
+    uint16_t shiftState;                        // read: the host shift in force; write: the host shift parser's state (double-byte side)
+    uint32_t kanaToFull;                        // 1 with CSF_KANA_TO_FULL
+    uint32_t kanaToHalf;                        // 1 with CSF_KANA_TO_HALF
+    uint32_t detectPending;                     // 1 from setup with CSF_DETECT_JAPANESE until the first CharsetWrite
+    uint8_t kanaInSeq[4];                       // host sequence before half-width katakana, 0-terminated
+    uint8_t kanjiInSeq[7];                      // host sequence before double-byte characters, 0-terminated
+    uint8_t supplementInSeq[5];                 // host sequence before supplementary kanji, 0-terminated
+    uint8_t shiftOutSeq[5];                     // host sequence back to single-byte characters, 0-terminated
+    uint8_t table[256];                         // this handle's single-byte translation
+    uint8_t *bufferCursor;                      // memory mode: the next byte of the caller's buffer; null for a stream
+    uint8_t *bufferEnd;                         // memory mode: the end of that buffer
+    uint16_t upperSet;                          // write: the set of host bytes 0x80-0xFF
+    uint16_t lowerSet;                          // write: the set of host bytes 0x00-0x7F, 0 for single-byte
+};
+
+// A new record for translating `from` into `to` with the CSF_* options and a
+// national variant: 0 and the record in `out`, 9 when `out` is null, 10 when
+// memory runs out. A pair without a table translates as the identity, with the
+// OEM/ANSI options still applied.
+ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32_t variant,
+                            CharsetState **out);
+
+// ---- The double-byte side ----
+// The double-byte work fills these in; until then setup leaves the double-byte
+// flags clear, detection finds nothing and every byte takes the single-byte
+// path, so the read and write hooks are never reached.
+
+// Sets CSF_FROM_DBCS / CSF_TO_DBCS, the host shift sequences and the write
+// side's sets from the record's fromSet and toSet.
+void SetupShiftSequences(CharsetState &state);
+// Step of CharsetGetValue for a double-byte source: the value for the reader
+// from the source value `v`; may read on and queue further values.
+uint16_t ReadDoubleByte(FileHandle *handle, uint16_t v);
+// Step of CharsetPutValue for a double-byte target: the result of the put.
+int WriteDoubleByte(FileHandle *handle, uint16_t v);
+// The Japanese encoding the data looks to be in, as a CharsetId, or 0.
+uint16_t DetectJapaneseEncoding(const uint8_t *buffer, uint32_t length);
+
+// ---- Dead keys ----
+
+// The dead key waiting for its letter on the write side, 1 to 4, or 0.
+inline uint16_t PendingDeadKey(const CharsetState &s) {
+    uint16_t d = s.outputQueue[0];
+    return d >= 1 && d <= 4 ? d : 0;
+}
+
+// The source value's split into a dead key and a letter on the read side, or
+// its composition on the write side; out of line, taken only with a dead-key
+// mode.
+uint16_t SplitDeadKey(CharsetState &s, uint16_t v);
+// Write side, single-byte path, with a dead-key mode or a pending dead key:
+// true when `v` became a pending dead key and nothing goes down; otherwise
+// `v` is the byte to translate (a letter joined with its dead key).
+bool TakeDeadKey(CharsetState &s, uint16_t &v);
+
+// ---- Values through the layer ----
+
+// The out-of-line cases of CharsetGetValue: a value owed from the output queue.
+uint16_t CharsetQueuedValue(CharsetState &s);
+// The end of the source (kValueEnd or kValueError) while shifted: the shift-out
+// sequence comes first, then `v`.
+uint16_t CharsetSourceEnded(CharsetState &s, uint16_t v);
+
+// The next source value: one taken back, the next byte of the buffer in memory
+// mode, else the text layer's or the stream's next value.
+inline uint16_t CharsetSourceValue(FileHandle *handle, CharsetState &s) {
+    if (s.inputQueue[0] != 0) {
+        uint16_t v = s.inputQueue[0];
+        uint32_t i = 0;
+        for (; i + 1 < kCharsetQueueLength && s.inputQueue[i + 1] != 0; ++i)
+            s.inputQueue[i] = s.inputQueue[i + 1];
+        s.inputQueue[i] = 0;
+        return v;
+    }
+    if (s.bufferCursor != nullptr) return s.bufferCursor < s.bufferEnd ? *s.bufferCursor++ : kValueEnd;
+    if (handle->flags & kLayerText) return TextGetValue(handle);
+    return StreamGetValue(handle->stream);
+}
+
+// The next value for the reader: a byte of the to set, kValueRecordEnd,
+// kValueEnd or kValueError (already recorded).
+inline uint16_t CharsetGetValue(FileHandle *handle) {
+    CharsetState &s = *handle->charset;
+    if (s.outputQueue[0] != 0) return CharsetQueuedValue(s);
+    uint16_t v = CharsetSourceValue(handle, s);
+    if (v > kValueRecordEnd) return s.shiftState != 0 ? CharsetSourceEnded(s, v) : v;
+    if ((s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) == (CSF_FROM_DBCS | CSF_ACTIVE))
+        return ReadDoubleByte(handle, v);
+    if (v == kValueRecordEnd) return v;
+    if (s.stateFlags & CSF_ACTIVE) v = s.table[v];
+    if (s.deadKeyMode != kDeadKeysNone) return SplitDeadKey(s, v);
+    return v;
+}
+
+// The output step: a translated byte or kValueRecordEnd goes into the caller's
+// buffer in memory mode, else to the text layer or the stream (which stores a
+// record end as 0xFF). The value put, kCharsetOutputFull or kCharsetOutputError.
+inline int CharsetOutput(FileHandle *handle, uint16_t v) {
+    CharsetState &s = *handle->charset;
+    if (s.bufferCursor != nullptr) {
+        if (s.bufferCursor >= s.bufferEnd) return kCharsetOutputFull;
+        *s.bufferCursor++ = static_cast<uint8_t>(v);
+        return v & 0xFF;
+    }
+    if (handle->flags & kLayerText) {
+        uint16_t r = TextPutValue(handle, v);
+        return r == kValueError ? kCharsetOutputError : r;
+    }
+    int r = PutByte(handle->stream, v & 0xFF);
+    return r == kStreamError ? kCharsetOutputError : v;
+}
+
+// Puts `v` (a byte of the from set, or kValueRecordEnd) through the layer. The
+// value put (0-255 or kValueRecordEnd), kCharsetOutputFull or
+// kCharsetOutputError.
+inline int CharsetPutValue(FileHandle *handle, uint16_t v) {
+    CharsetState &s = *handle->charset;
+    if ((s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) == (CSF_TO_DBCS | CSF_ACTIVE))
+        return WriteDoubleByte(handle, v);
+    if (v == kValueRecordEnd) {
+        s.outputQueue[0] = 0;  // a dead key waiting for its letter is dropped
+        s.shiftState = 0;
+        return CharsetOutput(handle, v);
+    }
+    if ((s.deadKeyMode != kDeadKeysNone || s.outputQueue[0] != 0) && TakeDeadKey(s, v)) return v;
+    if (s.stateFlags & CSF_ACTIVE) v = s.table[v];
+    return CharsetOutput(handle, v);
+}
+
+// The entries from kxFileRead and kxFileWrite: 1 with `count` set, or 0 after
+// recording the cause (count 0). A record end from below arrives in the buffer
+// as the byte 0xFF.
+int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count);
+int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count);
+
+// Before the layers below close: a dead key still waiting for its letter is
+// written as its own character, translated like any other byte. 0, or 11
+// without a record.
+ErrorCode CharsetClose(FileHandle *handle);
+
+}  // namespace kx

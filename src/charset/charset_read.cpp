@@ -1,0 +1,107 @@
+// The read side of the character-set layer: values from below become bytes of
+// the to set, an accented letter of an HP national set becomes its dead key
+// and letter, and the data ends in single-byte state.
+#include "charset/charset_layer.h"
+#include "charset/dead_keys.h"
+
+namespace kx {
+namespace {
+
+// Appends `v` to a zero-terminated queue; false when it is full.
+bool Enqueue(uint16_t (&queue)[kCharsetQueueLength], uint16_t v) {
+    for (uint32_t i = 0; i + 1 < kCharsetQueueLength; ++i)
+        if (queue[i] == 0) {
+            queue[i] = v;
+            queue[i + 1] = 0;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace
+
+uint16_t CharsetQueuedValue(CharsetState &s) {
+    uint16_t v = s.outputQueue[0];
+    uint32_t i = 0;
+    for (; i + 1 < kCharsetQueueLength && s.outputQueue[i + 1] != 0; ++i)
+        s.outputQueue[i] = s.outputQueue[i + 1];
+    s.outputQueue[i] = 0;
+    return v;
+}
+
+uint16_t CharsetSourceEnded(CharsetState &s, uint16_t v) {
+    if (s.shiftOutSeq[0] == 0) return v;
+    for (uint32_t i = 1; i < sizeof s.shiftOutSeq && s.shiftOutSeq[i] != 0; ++i)
+        Enqueue(s.outputQueue, s.shiftOutSeq[i]);
+    Enqueue(s.outputQueue, v);
+    s.shiftState = 0;
+    return s.shiftOutSeq[0];
+}
+
+uint16_t SplitDeadKey(CharsetState &s, uint16_t v) {
+    if (s.deadKeyMode > kDeadKeysAcuteGraveDiaeresis) return v;
+    uint8_t d = kDecomposeTable[s.deadKeyMode - 1][v];
+    if (d == 0) return v;
+    Enqueue(s.outputQueue, kBaseLetters[d / 16]);
+    return kDeadKeys[d % 16];
+}
+
+namespace {
+
+// Whether the bytes of the stream's buffer may be taken as a block: straight
+// from the stream, each byte through the table alone, nothing owed or taken
+// back. Then a block gives exactly what one CharsetGetValue per byte would.
+bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
+    return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputQueue[0] == 0 &&
+           s.inputQueue[0] == 0 && s.deadKeyMode == kDeadKeysNone && s.shiftState == 0 &&
+           (s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) != (CSF_FROM_DBCS | CSF_ACTIVE);
+}
+
+}  // namespace
+
+int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count) {
+    if (!LayerEntryReady(handle, buffer, length, count, true)) return 0;
+    if (handle->charset == nullptr) {
+        SetThreadError(err::kInvalidHandle);
+        return 0;
+    }
+    CharsetState &s = *handle->charset;
+    auto *out = static_cast<uint8_t *>(buffer);
+    uint32_t stored = 0;
+    if (PlainBlocks(handle, s)) {
+        BufferedStream *stream = handle->stream;
+        const bool active = (s.stateFlags & CSF_ACTIVE) != 0;
+        while (stored < length) {
+            if (stream->count == 0) {
+                // One value refills the buffer, or ends the data.
+                uint16_t v = CharsetGetValue(handle);
+                if (v == kValueEnd) break;
+                if (v > kValueRecordEnd) return 0;
+                out[stored++] = static_cast<uint8_t>(v);
+                continue;
+            }
+            uint32_t n = stream->count < length - stored ? stream->count : length - stored;
+            const uint8_t *in = stream->cursor;
+            uint8_t *to = out + stored;
+            if (active)
+                for (uint32_t i = 0; i < n; ++i) to[i] = s.table[in[i]];
+            else
+                for (uint32_t i = 0; i < n; ++i) to[i] = in[i];
+            stream->cursor += n;
+            stream->count -= n;
+            stored += n;
+        }
+        *count = stored;
+        return 1;
+    }
+    while (stored < length) {
+        uint16_t v = CharsetGetValue(handle);
+        if (v == kValueEnd) break;
+        if (v > kValueRecordEnd) return 0;
+        out[stored++] = static_cast<uint8_t>(v);  // a record end arrives as 0xFF
+    }
+    *count = stored;
+    return 1;
+}
+
+}  // namespace kx

@@ -1,0 +1,126 @@
+// The write side of the character-set layer: bytes of the from set become
+// bytes of the to set, and in an HP national set a dead key waits for its
+// letter and joins with it.
+#include "charset/charset_layer.h"
+#include "charset/dead_keys.h"
+
+namespace kx {
+namespace {
+
+// The dead key that `v` types in the record's dead-key mode, or 0.
+uint16_t DeadKeyOf(const CharsetState &s, uint16_t v) {
+    switch (s.deadKeyMode) {
+    case kDeadKeysCircumflexDiaeresis:
+        return v == 0x7E ? 4 : v == 0x5E ? 3 : 0;
+    case kDeadKeysAcuteGraveDiaeresis:
+        return v == 0x7E ? 4 : v == 0x27 ? 1 : v == 0x60 ? 2 : 0;
+    default:
+        return 0;
+    }
+}
+
+// Whether the stream may take a byte now, asked without recording anything: a
+// stream that can write and is not reading.
+bool CanWriteNow(const BufferedStream *stream) {
+    return stream != nullptr && (stream->mode & (kModeWriting | kModeUpdate)) &&
+           !(stream->mode & kModeReading);
+}
+
+// Whether bytes may go into the stream's buffer as a block: straight to the
+// stream, each byte through the table alone, no dead key to watch for. Then a
+// block stores exactly what one CharsetPutValue per byte would.
+bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
+    return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr &&
+           s.deadKeyMode == kDeadKeysNone && PendingDeadKey(s) == 0 &&
+           (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) != (CSF_TO_DBCS | CSF_ACTIVE);
+}
+
+}  // namespace
+
+bool TakeDeadKey(CharsetState &s, uint16_t &v) {
+    if (uint16_t pending = PendingDeadKey(s)) {
+        // The letter after a dead key: joined when the pair has a code,
+        // otherwise the letter alone goes on and the dead key is dropped.
+        s.outputQueue[0] = 0;
+        for (uint32_t k = 0; k < sizeof kBaseLetters; ++k)
+            if (kBaseLetters[k] == v) {
+                v = kComposeTable[pending - 1][k];
+                break;
+            }
+        return false;
+    }
+    if (uint16_t d = DeadKeyOf(s, v)) {
+        s.outputQueue[0] = d;
+        return true;
+    }
+    return false;
+}
+
+int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count) {
+    if (!LayerEntryReady(handle, buffer, length, count, false)) return 0;
+    CharsetState *s = handle->charset;
+    if (s == nullptr) {
+        SetThreadError(err::kInvalidHandle);
+        return 0;
+    }
+    const auto *in = static_cast<const uint8_t *>(buffer);
+    if (s->detectPending) {
+        s->detectPending = 0;
+        if (uint16_t d = DetectJapaneseEncoding(in, length)) {
+            s->fromSet = d;
+            SetupShiftSequences(*s);
+        }
+    }
+    uint32_t i = 0;
+    if (PlainBlocks(handle, *s)) {
+        BufferedStream *stream = handle->stream;
+        const bool active = (s->stateFlags & CSF_ACTIVE) != 0;
+        while (i < length) {
+            if (stream->count == 0) {
+                // The buffer is full: one value flushes it.
+                if (CharsetPutValue(handle, in[i++]) < 0) return 0;
+                continue;
+            }
+            uint32_t n = stream->count < length - i ? stream->count : length - i;
+            uint8_t *to = stream->cursor;
+            if (active)
+                for (uint32_t k = 0; k < n; ++k) to[k] = s->table[in[i + k]];
+            else
+                for (uint32_t k = 0; k < n; ++k) to[k] = in[i + k];
+            stream->cursor += n;
+            stream->count -= n;
+            i += n;
+        }
+        *count = length;
+        return 1;
+    }
+    for (; i < length; ++i) {
+        int r = CharsetPutValue(handle, in[i]);
+        if (r == kCharsetOutputFull) {
+            *count = i;
+            return 1;
+        }
+        if (r < 0) return 0;
+    }
+    *count = length;
+    return 1;
+}
+
+ErrorCode CharsetClose(FileHandle *handle) {
+    if (handle == nullptr || handle->charset == nullptr) return err::kInvalidHandle;
+    CharsetState &s = *handle->charset;
+    uint16_t pending = PendingDeadKey(s);
+    if (pending == 0) return err::kNone;
+    s.outputQueue[0] = 0;
+    // A file that ends in an accent keeps it: the dead key is written as its
+    // own character, translated as any other byte would be. A handle that is
+    // reading now gets nothing; a failed write is recorded by the stream and
+    // the close goes on, as with the text layer's closing bytes.
+    if (s.bufferCursor == nullptr && !CanWriteNow(handle->stream)) return err::kNone;
+    uint16_t v = kDeadKeys[pending];
+    if (s.stateFlags & CSF_ACTIVE) v = s.table[v];
+    CharsetOutput(handle, v);
+    return err::kNone;
+}
+
+}  // namespace kx
