@@ -15,6 +15,8 @@
 //     7    128   7   128-254 (suffix 0-126)
 // The class 7 suffix 127 is followed by one more bit: 0 is rank 255, 1 the
 // end code (eleven 1-bits), which closes data that do not end on a byte.
+#include <bit>
+#include <cstring>
 #include <utility>
 
 #include "compress/space.h"
@@ -84,37 +86,79 @@ constexpr uint32_t SuffixBits(uint32_t cls) { return cls == 0 ? 1 : cls; }
 
 // The table stays sorted by count, highest first: an entry only ever moves up
 // past the entries whose count its own count has just passed, and halving
-// keeps the order. So the entries of one count stand together, and
-// firstOfCount finds the top of each group without a scan.
-void RebuildFirstOfCount(CompressionState &s) {
-    for (int r = 255; r >= 0; --r) s.firstOfCount[s.ranks[r].count] = static_cast<uint8_t>(r);
+// keeps the order. So the entries of one count stand together.
+//
+// For the length of one read or write the table is worked on in a copy of its
+// own: counts and symbols in separate arrays, the inverse map, and for each
+// count x the number of entries counted above x, which is where the group of
+// count x begins. Being local, its stores cannot touch the stream or the state
+// record, so the hot loops keep those in registers.
+struct WorkTable {
+    uint8_t count[256];
+    uint8_t symbol[256];
+    uint8_t rankOf[256];
+    uint16_t above[256];  // entries whose count is greater than the index (0-256)
+};
+
+// above[] from the counts alone.
+inline void CountAbove(WorkTable &w) {
+    uint16_t entries[256] = {};
+    for (uint32_t r = 0; r < 256; ++r) ++entries[w.count[r]];
+    uint32_t sum = 0;
+    for (int x = 255; x >= 0; --x) {
+        w.above[x] = static_cast<uint16_t>(sum);
+        sum += entries[x];
+    }
 }
 
-void HalveCounts(CompressionState &s) {
-    for (RankEntry &e : s.ranks) e.count = static_cast<uint8_t>(e.count / 2);
-    RebuildFirstOfCount(s);
+void LoadTable(WorkTable &w, const CompressionState &s) {
+    for (uint32_t r = 0; r < 256; ++r) {
+        w.count[r] = s.ranks[r].count;
+        w.symbol[r] = s.ranks[r].symbol;
+    }
+    for (uint32_t r = 0; r < 256; ++r) w.rankOf[w.symbol[r]] = static_cast<uint8_t>(r);
+    CountAbove(w);
+}
+
+void StoreTable(const WorkTable &w, CompressionState &s) {
+    for (uint32_t r = 0; r < 256; ++r) {
+        s.ranks[r] = RankEntry{w.count[r], w.symbol[r]};
+        s.rankOf[w.symbol[r]] = static_cast<uint8_t>(r);
+    }
+    // The first rank of each count that some entry has.
+    for (uint32_t x = 0; x < 256; ++x) s.firstOfCount[x] = static_cast<uint8_t>(w.above[x]);
+}
+
+// Halving: the entries above count x afterwards are those counted above 2x+1
+// before; nothing counts above 127 afterwards.
+[[gnu::noinline]] void HalveCounts(WorkTable &w) {
+    for (uint8_t &c : w.count) c = static_cast<uint8_t>(c >> 1);
+    for (uint32_t x = 0; x < 128; ++x) w.above[x] = w.above[2 * x + 1];
+    for (uint32_t x = 128; x < 256; ++x) w.above[x] = 0;
 }
 
 // After the symbol at rank r was coded: its count goes up by one, and it moves
 // up to the first of the entries with its old count (the smallest t with every
 // entry from t to r-1 counted less than the new count), trading places with
 // that entry. All counts halve when one reaches 255.
-inline void UpdateRanks(CompressionState &s, uint32_t r) {
-    const uint8_t old = s.ranks[r].count;
-    const uint8_t c = static_cast<uint8_t>(old + 1);
-    const uint32_t t = s.firstOfCount[old];
-    // Entry t has the old count too, so only the symbols change places and t
-    // takes the new count. Without branches: when t is r nothing moves.
-    const uint8_t moving = s.ranks[r].symbol, displaced = s.ranks[t].symbol;
-    s.ranks[r].symbol = displaced;
-    s.ranks[t].symbol = moving;
-    s.ranks[t].count = c;
-    s.rankOf[displaced] = static_cast<uint8_t>(r);
-    s.rankOf[moving] = static_cast<uint8_t>(t);
-    s.firstOfCount[old] = static_cast<uint8_t>(t + 1);  // (meaningless once no entry has `old`)
-    const bool groupStarts = t == 0 || s.ranks[t - (t != 0)].count != c;
-    s.firstOfCount[c] = groupStarts ? static_cast<uint8_t>(t) : s.firstOfCount[c];
-    if (c == kHalvingCount) HalveCounts(s);
+//
+// Entry t = above[old] has the old count too, so only the symbols change places
+// and t takes the new count; one more entry now counts above `old`, and no other
+// number of entries above a count changes. When t is r nothing moves.
+template <bool kInverse>
+inline void UpdateRanks(WorkTable &w, uint32_t r) {
+    const uint32_t old = w.count[r];
+    const uint32_t t = w.above[old];
+    w.above[old] = static_cast<uint16_t>(t + 1);
+    const uint8_t moving = w.symbol[r], displaced = w.symbol[t];
+    w.symbol[r] = displaced;
+    w.symbol[t] = moving;
+    w.count[t] = static_cast<uint8_t>(old + 1);
+    if constexpr (kInverse) {
+        w.rankOf[displaced] = static_cast<uint8_t>(r);
+        w.rankOf[moving] = static_cast<uint8_t>(t);
+    }
+    if (old + 1 == kHalvingCount) [[unlikely]] HalveCounts(w);
 }
 
 // The run stage's state, held in locals for the length of one read or write
@@ -126,29 +170,57 @@ struct RunStage {
 
 // ---- Compressor ----
 
-template <bool kRaw>
-inline int NextSourceValue(FileHandle *handle, CompressionState &s) {
-    if constexpr (kRaw) return GetByte(handle->stream);
-    else return SpaceCompressor(handle, s);
-}
+// Where the symbols come from, a value per call. Method 4: the space
+// compressor.
+struct SpaceInput {
+    FileHandle *handle;
+    CompressionState &s;
+    int operator()() { return SpaceCompressor(handle, s); }
+    void Close() {}
+};
+
+// Method 8: GetByte, with the stream's cursor and unread count held in locals
+// for the length of one read; Close puts them back.
+struct RawInput {
+    BufferedStream *stream;
+    uint8_t *cursor;
+    uint32_t left;
+    explicit RawInput(BufferedStream *from) : stream(from), cursor(from->cursor), left(from->count) {}
+    int operator()() {
+        if (left != 0) [[likely]] {
+            --left;
+            return *cursor++;
+        }
+        stream->cursor = cursor;
+        stream->count = 0;
+        int v = FillBuffer(stream);
+        cursor = stream->cursor;
+        left = stream->count;
+        return v;
+    }
+    void Close() {
+        stream->cursor = cursor;
+        stream->count = left;
+    }
+};
 
 // The next symbol of the run stage, or a negative value at the end or on error.
-template <bool kRaw>
-inline int NextSymbol(FileHandle *handle, CompressionState &s, RunStage &run) {
+template <typename Source>
+inline int NextSymbol(Source &source, RunStage &run) {
     int v;
     switch (run.state) {
     case kRunFirst:
-        v = NextSourceValue<kRaw>(handle, s);
+        v = source();
         run.last = v;
         run.state = kRunOnce;
         return v;
     case kRunOnce:
-        v = NextSourceValue<kRaw>(handle, s);
+        v = source();
         if (v == run.last) run.state = kRunTwice;
         else run.last = v;
         return v;
     case kRunTwice:
-        v = NextSourceValue<kRaw>(handle, s);
+        v = source();
         if (v == run.last) {
             run.state = kRunCount;
         } else {
@@ -158,10 +230,10 @@ inline int NextSymbol(FileHandle *handle, CompressionState &s, RunStage &run) {
         return v;
     case kRunCount: {
         int k = 0;
-        v = NextSourceValue<kRaw>(handle, s);
+        v = source();
         while (v == run.last && v >= 0 && k < kLongestCount) {
             ++k;
-            v = NextSourceValue<kRaw>(handle, s);
+            v = source();
         }
         run.last = v;
         run.state = kRunAfterCount;
@@ -175,63 +247,138 @@ inline int NextSymbol(FileHandle *handle, CompressionState &s, RunStage &run) {
     }
 }
 
-// The compressor's bits not yet sent, held in locals like the run stage.
-struct PendingBits {
-    uint32_t accumulator;  // the bits, in the low `count` bits
-    uint32_t count;
-};
-
-inline void AppendBits(PendingBits &bits, uint32_t code, uint32_t length) {
-    bits.accumulator = (bits.accumulator << length) | code;
-    bits.count += length;
+// The run stage in states kRunFirst, kRunOnce and kRunTwice, the usual ones,
+// without branches: the value read is always the new runLast, and the state
+// moves on by one when it equals the old runLast (never from kRunFirst), else
+// returns to kRunOnce. The same as NextSymbol in these states, for any value.
+template <typename Source>
+inline int NextPlainSymbol(Source &source, RunStage &run) {
+    int v = source();
+    bool repeats = run.state != kRunFirst && v == run.last;
+    run.state = repeats ? run.state + 1 : static_cast<uint32_t>(kRunOnce);
+    run.last = v;
+    return v;
 }
 
-inline int TakeByte(PendingBits &bits) {
-    bits.count -= 8;
-    int byte = static_cast<int>((bits.accumulator >> bits.count) & 0xFF);
-    bits.accumulator &= (1u << bits.count) - 1;
-    return byte;
-}
-
-// The next compressed byte, kStreamEnd or kStreamError. kRaw: method 8.
-template <bool kRaw>
-inline int AdaptiveCompressor(FileHandle *handle, CompressionState &s, RunStage &run,
-                              PendingBits &bits) {
-    while (bits.count < 8) {
-        int symbol = NextSymbol<kRaw>(handle, s, run);
-        if (symbol >= 0) {
-            uint32_t r = s.rankOf[symbol & 0xFF];
-            AppendBits(bits, kCodes.code[r], kCodes.length[r]);
-            UpdateRanks(s, r);
+// The compressor: fills `buffer` with compressed bytes, each made as soon as
+// eight code bits are pending, drawing symbols only while fewer are pending.
+// The pending bits sit in the low bits of a 64-bit accumulator (the bits above
+// them are left over and never looked at).
+//
+// While four bytes or more of the buffer are free, the codes are gathered until
+// 32 bits or more are pending and four bytes go out at once. A symbol is then
+// drawn only where the bytewise rule would draw it within this call as well
+// (fewer than 32 pending bits where four bytes are still free means fewer bits
+// than the rest of the buffer holds), so the same symbols are drawn in the same
+// order. A negative value (the end of the data or an error) is held and
+// handled bytewise, after the complete bytes before it have gone out.
+// At the end of the data a byte partly filled is closed by the end code, and
+// the end code's last byte is filled with 1-bits; data that end on a byte
+// boundary carry no end code.
+template <typename Source>
+int CompressInto(Source &source, CompressionState &s, WorkTable &w, uint8_t *buffer,
+                 uint32_t length, uint32_t *count) {
+    RunStage run{s.runLast, s.runState};
+    uint64_t accumulator = s.bitAccumulator;
+    uint32_t pending = s.pendingBits;
+    uint32_t stored = 0;
+    int result = 1;
+    int held = 0;  // a negative value drawn by the gathering loop, not yet handled
+    while (length - stored >= 4) {
+        while (pending < 32) {
+            int symbol = run.state <= kRunTwice ? NextPlainSymbol(source, run)
+                                                : NextSymbol(source, run);
+            if (symbol < 0) [[unlikely]] {
+                held = symbol;
+                goto bytewise;
+            }
+            uint32_t r = w.rankOf[symbol & 0xFF];
+            accumulator = (accumulator << kCodes.length[r]) | kCodes.code[r];
+            pending += kCodes.length[r];
+            UpdateRanks<true>(w, r);
+        }
+        pending -= 32;
+        uint32_t word = static_cast<uint32_t>(accumulator >> pending);
+        buffer[stored] = static_cast<uint8_t>(word >> 24);
+        buffer[stored + 1] = static_cast<uint8_t>(word >> 16);
+        buffer[stored + 2] = static_cast<uint8_t>(word >> 8);
+        buffer[stored + 3] = static_cast<uint8_t>(word);
+        stored += 4;
+    }
+bytewise:
+    while (stored < length) {
+        if (pending >= 8) {
+            pending -= 8;
+            buffer[stored++] = static_cast<uint8_t>(accumulator >> pending);
             continue;
         }
-        if (symbol != kStreamEnd) return kStreamError;
-        if (run.state == kRunEndCoded) {
-            if (bits.count == 0) return kStreamEnd;
-            // The rest of the last byte is filled with 1-bits.
-            uint32_t fill = 8u - bits.count;
-            AppendBits(bits, (1u << fill) - 1, fill);
-            run.state = kRunFinished;
+        int symbol = held < 0 ? held : NextSymbol(source, run);
+        held = 0;
+        if (symbol >= 0) [[likely]] {
+            uint32_t r = w.rankOf[symbol & 0xFF];
+            accumulator = (accumulator << kCodes.length[r]) | kCodes.code[r];
+            pending += kCodes.length[r];
+            UpdateRanks<true>(w, r);
+            continue;
+        }
+        if (symbol != kStreamEnd) {
+            result = 0;
             break;
         }
-        if (bits.count == 0 || run.state == kRunFinished) {
+        if (run.state == kRunEndCoded) {
+            if (pending == 0) break;
+            // The rest of the last byte is filled with 1-bits.
+            uint32_t fill = 8u - pending;
+            accumulator = (accumulator << fill) | ((1u << fill) - 1);
+            pending = 8;
+            run.state = kRunFinished;
+            continue;
+        }
+        if (pending == 0 || run.state == kRunFinished) {
             // Nothing of a byte is filled: the data end here. From now on every
             // call answers the end, and no count is coded past it.
             run.state = kRunFinished;
-            return kStreamEnd;
+            break;
         }
-        AppendBits(bits, kEndCode, kEndCodeLength);
+        accumulator = (accumulator << kEndCodeLength) | kEndCode;
+        pending += kEndCodeLength;
         run.state = kRunEndCoded;
     }
-    return TakeByte(bits);
+    source.Close();
+    s.runLast = run.last;
+    s.runState = run.state;
+    s.bitAccumulator = static_cast<uint32_t>(accumulator & ((uint64_t{1} << pending) - 1));
+    s.pendingBits = static_cast<uint16_t>(pending);
+    if (result) *count = stored;
+    return result;
 }
 
 // ---- Expander ----
 
+// One decoded symbol through the run stage, its output given to `out` (a
+// value at a time; false when a put failed). In states kRunFirst, kRunOnce and
+// kRunTwice the symbol is the new runLast, and the state moves on by one when
+// it equals the old runLast (never from kRunFirst), else returns to kRunOnce.
+template <typename Out>
+inline bool RunStageOut(RunStage &run, int symbol, Out &&out) {
+    if (run.state <= kRunTwice) [[likely]] {
+        bool repeats = run.state != kRunFirst && symbol == run.last;
+        run.state = repeats ? run.state + 1 : static_cast<uint32_t>(kRunOnce);
+        run.last = symbol;
+        return out(symbol);
+    }
+    if (run.state != kRunCount) return false;
+    run.state = kRunFirst;
+    for (int n = symbol; n > 0; --n)
+        if (!out(run.last)) return false;
+    return true;
+}
+
 // One decoded symbol through the run stage into the layer below.
+template <bool kRaw>
 inline bool PutSymbol(FileHandle *handle, CompressionState &s, RunStage &run, int symbol) {
-    auto out = [&](int value) {
-        if (s.method == kMethodRankRaw) {
+    return RunStageOut(run, symbol, [&](int value) {
+        if constexpr (kRaw) {
             // Straight to the stream. Counted like every other expander's
             // output, so that the expanded count means the bytes passed down
             // whatever the method.
@@ -240,33 +387,54 @@ inline bool PutSymbol(FileHandle *handle, CompressionState &s, RunStage &run, in
             return true;
         }
         return SpaceExpander(handle, s, static_cast<uint8_t>(value)) >= 0;
-    };
-    switch (run.state) {
-    case kRunFirst:
-        run.last = symbol;
-        run.state = kRunOnce;
-        return out(symbol);
-    case kRunOnce:
-        if (symbol == run.last) run.state = kRunTwice;
-        else run.last = symbol;
-        return out(symbol);
-    case kRunTwice:
-        if (symbol == run.last) {
-            run.state = kRunCount;
-        } else {
-            run.last = symbol;
-            run.state = kRunOnce;
-        }
-        return out(symbol);
-    case kRunCount:
-        run.state = kRunFirst;
-        for (int n = symbol; n > 0; --n)
-            if (!out(run.last)) return false;
-        return true;
-    default:
-        return false;
-    }
+    });
 }
+
+// Eight bytes as a number, the first the most significant.
+inline uint64_t LoadBigEndian64(const uint8_t *p) {
+#if defined(__GNUC__)
+    if constexpr (std::endian::native == std::endian::little) {
+        uint64_t v;
+        std::memcpy(&v, p, sizeof v);
+        return __builtin_bswap64(v);
+    }
+#endif
+    uint64_t v = 0;
+    for (uint32_t i = 0; i < 8; ++i) v = v << 8 | p[i];
+    return v;
+}
+
+// Method 8's way into the stream for a stretch of decoding: PutByte, with the
+// stream's cursor and free count held in locals and the bytes counted here;
+// Close puts them back.
+struct RawOutput {
+    BufferedStream *stream;
+    uint8_t *cursor;
+    uint32_t room;
+    uint32_t expanded = 0;
+    explicit RawOutput(BufferedStream *s) : stream(s), cursor(s->cursor), room(s->count) {}
+    bool operator()(int value) {
+        if (room != 0) [[likely]] {
+            --room;
+            *cursor++ = static_cast<uint8_t>(value);
+            ++expanded;
+            return true;
+        }
+        stream->cursor = cursor;
+        stream->count = 0;
+        int r = FlushBuffer(stream, value);
+        cursor = stream->cursor;
+        room = stream->count;
+        if (r == kStreamError) return false;
+        ++expanded;
+        return true;
+    }
+    void Close(CompressionState &s) {
+        stream->cursor = cursor;
+        stream->count = room;
+        s.expandedCount += expanded;
+    }
+};
 
 // The code of every 11-bit window, for decoding whole codes at once: the rank
 // the window begins with (kEndRank for the end code) and its code length.
@@ -288,12 +456,23 @@ struct CodeWindows {
 };
 constexpr CodeWindows kWindows;
 
+// kWindows in one table: rank << 4 | length.
+struct PackedWindows {
+    uint16_t entry[2048];
+    constexpr PackedWindows() : entry{} {
+        for (uint32_t x = 0; x < 2048; ++x)
+            entry[x] = static_cast<uint16_t>(kWindows.rank[x] << 4 | kWindows.length[x]);
+    }
+};
+constexpr PackedWindows kPacked;
+
 // Decodes the bits of `byte` not yet taken (the low `left` ones), most
 // significant first, resuming a code that an earlier byte began. Stops at the
 // end of the byte, or after a symbol when `oneSymbol` is set, with `left` the
 // bits still not taken. 1, kStreamEnd after the end code (the rest of the byte
 // and every later byte are ignored), or kStreamError.
-int DecodeBits(FileHandle *handle, CompressionState &s, RunStage &run, uint8_t byte,
+template <bool kRaw>
+int DecodeBits(FileHandle *handle, CompressionState &s, WorkTable &w, RunStage &run, uint8_t byte,
                uint32_t &left, bool oneSymbol) {
     while (left > 0) {
         if (s.decodeStep == kDecodeStart) {
@@ -334,10 +513,10 @@ int DecodeBits(FileHandle *handle, CompressionState &s, RunStage &run, uint8_t b
         default:
             return kStreamError;
         }
-        uint8_t symbol = s.ranks[rank].symbol;
-        UpdateRanks(s, rank);
+        uint8_t symbol = w.symbol[rank];
+        UpdateRanks<false>(w, rank);
         s.decodeStep = kDecodeStart;
-        if (!PutSymbol(handle, s, run, symbol)) return kStreamError;
+        if (!PutSymbol<kRaw>(handle, s, run, symbol)) return kStreamError;
         if (oneSymbol) break;
     }
     return 1;
@@ -347,28 +526,30 @@ int DecodeBits(FileHandle *handle, CompressionState &s, RunStage &run, uint8_t b
 
 int RankRead(FileHandle *handle, CompressionState &state, uint8_t *buffer, uint32_t length,
              uint32_t *count) {
-    RunStage run{state.runLast, state.runState};
-    PendingBits bits{state.bitAccumulator, state.pendingBits};
-    int result = state.method == kMethodRankRaw
-                     ? FillFromCompressor(buffer, length, count,
-                                          [&] { return AdaptiveCompressor<true>(handle, state, run, bits); })
-                     : FillFromCompressor(buffer, length, count,
-                                          [&] { return AdaptiveCompressor<false>(handle, state, run, bits); });
-    state.runLast = run.last;
-    state.runState = run.state;
-    state.bitAccumulator = bits.accumulator;
-    state.pendingBits = static_cast<uint16_t>(bits.count);
+    WorkTable w;
+    LoadTable(w, state);
+    int result;
+    if (state.method == kMethodRankRaw) {
+        RawInput source(handle->stream);
+        result = CompressInto(source, state, w, buffer, length, count);
+    } else {
+        SpaceInput source{handle, state};
+        result = CompressInto(source, state, w, buffer, length, count);
+    }
+    StoreTable(w, state);
     return result;
 }
+
+namespace {
 
 // The expander takes each byte's bits in turn. Where a code starts and the
 // buffer holds at least three more bytes (11 bits from any bit of the first),
 // whole codes are decoded at once through kWindows; this gives the same
 // symbols, table updates and count as the bit-by-bit decoder, which takes
 // codes that began in an earlier buffer and the buffer's last bytes.
-int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer,
-              uint32_t length, uint32_t *count) {
-    if (state.decodeStep == kDecodeEnded) return 1;  // nothing after the end code
+template <bool kRaw>
+int ExpandInto(FileHandle *handle, CompressionState &state, WorkTable &w, const uint8_t *buffer,
+               uint32_t length, uint32_t *count) {
     RunStage run{state.runLast, state.runState};
     int result = 1;
     uint32_t taken = length;
@@ -376,6 +557,36 @@ int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer
     while (at < length) {
         if (state.decodeStep == kDecodeStart && length - at >= 3) {
             uint32_t bit = at * 8 + (8 - left);  // the first bit not yet taken
+            if constexpr (kRaw) {
+                // Where eight bytes remain: 57 bits or more of them in a
+                // register, enough for five codes.
+                RawOutput out(handle->stream);
+                for (uint32_t q; (q = bit >> 3) + 8 <= length;) {
+                    uint64_t window = LoadBigEndian64(buffer + q) << (bit & 7);
+                    for (int i = 0; i < 5; ++i) {
+                        uint32_t entry = kPacked.entry[window >> 53];
+                        uint32_t rank = entry >> 4, codeLength = entry & 15;
+                        if (rank == kEndRank) [[unlikely]] {
+                            state.decodeStep = kDecodeEnded;
+                            taken = (bit + kEndCodeLength - 1) >> 3;
+                            at = length;
+                            break;
+                        }
+                        window <<= codeLength;
+                        bit += codeLength;
+                        uint8_t symbol = w.symbol[rank];
+                        UpdateRanks<false>(w, rank);
+                        if (!RunStageOut(run, symbol, out)) [[unlikely]] {
+                            result = 0;
+                            at = length;
+                            break;
+                        }
+                    }
+                    if (at == length) break;
+                }
+                out.Close(state);
+                if (at == length) break;
+            }
             for (uint32_t q; (q = bit >> 3) + 2 < length;) {
                 uint32_t window = (uint32_t{buffer[q]} << 16) | (uint32_t{buffer[q + 1]} << 8) |
                                   buffer[q + 2];
@@ -388,9 +599,9 @@ int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer
                     break;
                 }
                 bit += kWindows.length[code];
-                uint8_t symbol = state.ranks[rank].symbol;
-                UpdateRanks(state, rank);
-                if (!PutSymbol(handle, state, run, symbol)) {
+                uint8_t symbol = w.symbol[rank];
+                UpdateRanks<false>(w, rank);
+                if (!PutSymbol<kRaw>(handle, state, run, symbol)) {
                     result = 0;
                     at = length;
                     break;
@@ -401,7 +612,7 @@ int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer
             left = 8 - (bit & 7);
             continue;
         }
-        int r = DecodeBits(handle, state, run, buffer[at], left, true);
+        int r = DecodeBits<kRaw>(handle, state, w, run, buffer[at], left, true);
         if (r == kStreamEnd) {
             taken = at;
             break;
@@ -418,6 +629,20 @@ int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer
     state.runLast = run.last;
     state.runState = run.state;
     if (result) *count = taken;
+    return result;
+}
+
+}  // namespace
+
+int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer,
+              uint32_t length, uint32_t *count) {
+    if (state.decodeStep == kDecodeEnded) return 1;  // nothing after the end code
+    WorkTable w;
+    LoadTable(w, state);
+    int result = state.method == kMethodRankRaw
+                     ? ExpandInto<true>(handle, state, w, buffer, length, count)
+                     : ExpandInto<false>(handle, state, w, buffer, length, count);
+    StoreTable(w, state);
     return result;
 }
 
