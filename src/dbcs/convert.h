@@ -59,6 +59,9 @@ const uint8_t *LoadDbcsTable(uint16_t id);
 namespace testing {
 // How many times the table `id` has been read from the resources.
 int DbcsTableLoads(uint16_t id);
+// Forgets both tables and their load counts, as if the library had just been
+// loaded. Only for tests, with no conversion running on another thread.
+void ForgetDbcsTables();
 }  // namespace testing
 
 }  // namespace kx::dbcs

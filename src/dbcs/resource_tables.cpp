@@ -70,6 +70,13 @@ const uint8_t *LoadDbcsTable(uint16_t id) {
     return table;
 }
 
+void testing::ForgetDbcsTables() {
+    for (LoadedTable *slot : {&pcToHost, &hostToPc}) {
+        os::LocalFree(const_cast<uint8_t *>(slot->table.exchange(nullptr)));
+        slot->loads = 0;
+    }
+}
+
 int testing::DbcsTableLoads(uint16_t id) {
     if (id == kPcToHostTableId) return pcToHost.loads.load();
     if (id == kHostToPcTableId) return hostToPc.loads.load();

@@ -71,7 +71,7 @@ TEST(DbcsTables, EveryCodeAsTheSourcesSay) {
 }
 
 TEST(DbcsTables, RacingThreadsLoadEachTableOnce) {
-    // Each test runs in a process of its own, so no table is loaded yet.
+    kx::dbcs::testing::ForgetDbcsTables();
     ASSERT_EQ(kx::dbcs::testing::DbcsTableLoads(83), 0);
     ASSERT_EQ(kx::dbcs::testing::DbcsTableLoads(84), 0);
     std::vector<std::thread> threads;
@@ -94,6 +94,7 @@ TEST(DbcsTables, RacingThreadsLoadEachTableOnce) {
 }
 
 TEST(DbcsTables, AFailedLoadFailsTheCallAndIsTriedAgain) {
+    kx::dbcs::testing::ForgetDbcsTables();
     kx::os::testing::FailAllocation(1);  // the table's copy
     Converted failed = ToHost(0xA440, 60);
     kx::os::testing::FailAllocation(0);
