@@ -14,6 +14,19 @@
 
 namespace kx {
 
+// The bytes the text layer acts on.
+namespace textchar {
+constexpr uint16_t kTab = 9;
+constexpr uint16_t kLF = 10;
+constexpr uint16_t kCR = 13;
+constexpr uint16_t kCtrlZ = 26;
+constexpr uint16_t kSpace = 32;
+constexpr uint16_t kQuote = 34;
+constexpr uint16_t kApostrophe = 39;
+constexpr uint16_t kPeriod = 46;
+constexpr uint16_t kFF = 255;  // a record end where no line end is written
+}  // namespace textchar
+
 // TextFields::phase. The read side uses 0-3, the write side 1 and 4: a stream
 // is read or written, so one field serves both.
 enum TextPhase : uint16_t {

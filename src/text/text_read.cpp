@@ -7,12 +7,7 @@
 namespace kx {
 namespace {
 
-constexpr uint16_t kTab = 9;
-constexpr uint16_t kLF = 10;
-constexpr uint16_t kCR = 13;
-constexpr uint16_t kCtrlZ = 26;
-constexpr uint16_t kSpace = 32;
-constexpr uint16_t kFF = 255;
+using namespace textchar;
 
 // Classifies `v`, the next value from the stream or the held one. CR and LF
 // that the options drop make it read on, so this loops until a value is due.

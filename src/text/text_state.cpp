@@ -11,8 +11,7 @@
 namespace kx {
 namespace {
 
-constexpr uint8_t kCtrlZ = 26;
-constexpr uint8_t kFF = 255;
+using namespace textchar;
 
 // Whether the stream may take a byte now, asked without recording anything: a
 // stream that can write and is not reading.

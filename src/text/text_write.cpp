@@ -9,14 +9,7 @@
 namespace kx {
 namespace {
 
-constexpr uint16_t kTab = 9;
-constexpr uint16_t kLF = 10;
-constexpr uint16_t kCR = 13;
-constexpr uint16_t kSpace = 32;
-constexpr uint16_t kQuote = 34;
-constexpr uint16_t kApostrophe = 39;
-constexpr uint16_t kPeriod = 46;
-constexpr uint16_t kFF = 255;
+using namespace textchar;
 
 bool Put(FileHandle *handle, int byte) { return PutByte(handle->stream, byte) != kStreamError; }
 
