@@ -13,23 +13,21 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "kxfiles.h"
 
 namespace {
 
 constexpr size_t kFileSize = 100u * 1024 * 1024;
-constexpr uint32_t kBlock = 64 * 1024;
+constexpr uint32_t kBlock = kxbench::kBlock;
 constexpr uint16_t kCp437 = 31;
 constexpr uint16_t kLatin1 = 15;
 
 // Lines of ASCII words with now and then a CP437 letter that ISO 8859-1 also
 // has (so that iconv converts every byte), each line ending in CR LF.
 struct Workspace {
-    std::filesystem::path directory;
+    kxbench::BenchDirectory directory{"kxfiles-charset-bench"};
     Workspace() {
-        directory = std::filesystem::temp_directory_path() / ("kxfiles-charset-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(directory);
-        std::filesystem::current_path(directory);
         static const unsigned char kShared[] = {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89,
                                                 0x8A, 0x8B, 0x8C, 0x8D, 0x8E, 0x8F, 0x90, 0x91, 0x92, 0x93,
                                                 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A, 0x9B, 0x9C, 0x9D,
@@ -47,14 +45,7 @@ struct Workspace {
             text += "\r\n";
         }
         text.resize(kFileSize);
-        int fd = ::open("cp437.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
-        ::close(fd);
-    }
-    ~Workspace() {
-        std::error_code ignored;
-        std::filesystem::current_path(directory.parent_path(), ignored);
-        std::filesystem::remove_all(directory, ignored);
+        kxbench::WriteWhole("cp437.txt", text);
     }
 };
 

@@ -12,54 +12,29 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "kxfiles.h"
 
 namespace {
 
 constexpr size_t kFileSize = 100u * 1024 * 1024;
-constexpr size_t kBlock = 64 * 1024;
+using kxbench::kBlock;
 
-// The benchmarks run in a directory of their own; names are relative to it,
-// so they resolve on whichever drive holds it.
 struct Workspace {
-    std::filesystem::path directory;
+    kxbench::BenchDirectory directory{"kxfiles-bench"};
     Workspace() {
-        directory = std::filesystem::temp_directory_path() / ("kxfiles-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(directory);
-        std::filesystem::current_path(directory);
-        std::vector<char> block(kBlock);
+        std::string bytes(kFileSize, '\0');
         std::mt19937 random(1);
-        int fd = ::open("source.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        for (size_t done = 0; done < kFileSize; done += kBlock) {
-            for (char &c : block) c = static_cast<char>(random());
-            if (::write(fd, block.data(), kBlock) != static_cast<ssize_t>(kBlock)) std::abort();
-        }
-        ::close(fd);
-    }
-    ~Workspace() {
-        std::error_code ignored;
-        std::filesystem::current_path(directory.parent_path(), ignored);
-        std::filesystem::remove_all(directory, ignored);
+        for (char &c : bytes) c = static_cast<char>(random());
+        kxbench::WriteWhole("source.bin", bytes);
     }
 };
 
-Workspace &Files() {
-    static Workspace workspace;
-    return workspace;
-}
+void Files() { static Workspace workspace; }
 
 void PlainReadWrite(benchmark::State &state) {
     Files();
-    std::vector<char> block(kBlock);
-    for (auto _ : state) {
-        int in = ::open("source.bin", O_RDONLY);
-        int out = ::open("plain.bin", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        for (ssize_t n; (n = ::read(in, block.data(), kBlock)) > 0;)
-            if (::write(out, block.data(), static_cast<size_t>(n)) != n) state.SkipWithError("write");
-        ::close(in);
-        ::close(out);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+    kxbench::PlainCopy(state, "source.bin", "plain.bin", kFileSize);
 }
 
 void LibraryReadWrite(benchmark::State &state) {

@@ -17,12 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "kxfiles.h"
 
 namespace {
 
 constexpr size_t kFileSize = 100u * 1024 * 1024;
-constexpr uint32_t kBlock = 64 * 1024;
+constexpr uint32_t kBlock = kxbench::kBlock;
 constexpr uint32_t kRecordMode = 32;
 
 // Lines of words, a few indented or with runs of spaces, now and then a long
@@ -53,42 +54,21 @@ std::string TextFile() {
     return text;
 }
 
-void WriteWhole(const char *path, const std::string &bytes) {
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        std::abort();
-    ::close(fd);
-}
-
-// The benchmarks run in a directory of their own; names are relative to it,
-// so they resolve on whichever drive holds it. lines.txt has CR LF line ends,
-// unix.txt the same lines ending in LF.
+// lines.txt has CR LF line ends, unix.txt the same lines ending in LF.
 struct Workspace {
-    std::filesystem::path directory;
+    kxbench::BenchDirectory directory{"kxfiles-layers"};
     Workspace() {
-        directory = std::filesystem::temp_directory_path() /
-                    ("kxfiles-layers-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(directory);
-        std::filesystem::current_path(directory);
         std::string text = TextFile();
-        WriteWhole("lines.txt", text);
+        kxbench::WriteWhole("lines.txt", text);
         std::string unix;
         unix.reserve(text.size());
         for (size_t i = 0; i < text.size(); ++i)
             if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) unix += text[i];
-        WriteWhole("unix.txt", unix);
-    }
-    ~Workspace() {
-        std::error_code ignored;
-        std::filesystem::current_path(directory.parent_path(), ignored);
-        std::filesystem::remove_all(directory, ignored);
+        kxbench::WriteWhole("unix.txt", unix);
     }
 };
 
-Workspace &Files() {
-    static Workspace workspace;
-    return workspace;
-}
+void Files() { static Workspace workspace; }
 
 KXFILE Open(const char *name, uint32_t text, uint32_t method) {
     char buffer[260];
@@ -126,16 +106,7 @@ uint64_t ReadThrough(const char *name, uint32_t text, uint32_t method, std::stri
 
 void PlainReadWrite(benchmark::State &state) {
     Files();
-    std::vector<char> block(kBlock);
-    for (auto _ : state) {
-        int in = ::open("lines.txt", O_RDONLY);
-        int out = ::open("plain.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        for (ssize_t n; (n = ::read(in, block.data(), kBlock)) > 0;)
-            if (::write(out, block.data(), static_cast<size_t>(n)) != n) state.SkipWithError("write");
-        ::close(in);
-        ::close(out);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+    kxbench::PlainCopy(state, "lines.txt", "plain.txt", kFileSize);
 }
 
 // The text layer turns CR LF into records; the records go to a plain file.
@@ -216,7 +187,7 @@ BENCHMARK(PlainReadWrite)->Name("PlainReadWrite/again")->Unit(benchmark::kMillis
 // (compare_peers.sh times other tools on it).
 const bool kOnlyWritesTheText = [] {
     if (const char *path = std::getenv("KXFILES_BENCH_TEXT_FILE")) {
-        WriteWhole(path, TextFile());
+        kxbench::WriteWhole(path, TextFile());
         std::exit(0);
     }
     return false;

@@ -2,8 +2,8 @@
 // bytes holding the Unicode value of each code as a little-endian 16-bit
 // number. The map cache keeps the last six maps read, oldest first; it is
 // never emptied.
-#include <cstring>
 
+#include "charset/slot_order.h"
 #include "charset/xlat.h"
 #include "charset/xlat_testing.h"
 #include "core/module.h"
@@ -23,13 +23,9 @@ struct MapSlot {
     uint16_t values[256];    // the map, in the host's byte order
 };
 
-// The slots never move: `order` lists their indexes, oldest first, so that a
-// map handed out stays where it is until its own slot is reused. The first
-// `filled` entries of `order` are in use, the rest are free.
 struct MapCache {
     MapSlot slots[kMapSlots];
-    int order[kMapSlots] = {0, 1, 2, 3, 4, 5};
-    int filled = 0;
+    SlotOrder<kMapSlots> order;  // which slots hold maps, oldest first
 };
 
 MapCache mapCache;  // guarded by the cache lock
@@ -64,28 +60,17 @@ const uint16_t *LoadCharsetMap(const CacheLock &, CharsetId set) {
     set = MapOwner(set);
     MapCache &cache = mapCache;
     // A hit leaves the order as it is.
-    for (int k = 0; k < cache.filled; ++k) {
-        MapSlot &slot = cache.slots[cache.order[k]];
+    for (int k = 0; k < cache.order.filled; ++k) {
+        MapSlot &slot = cache.slots[cache.order.InUse(k)];
         if (slot.set == set) return slot.values;
     }
     // Known not to be maps: refused without giving up a slot.
     if (set == kNoMapSet || set == kDoubleByteTablePcToHost || set == kDoubleByteTableHostToPc)
         return nullptr;
-    int index;
-    if (cache.filled < kMapSlots) {
-        index = cache.order[cache.filled++];
-    } else {
-        // The oldest slot is reused and becomes the newest.
-        index = cache.order[0];
-        std::memmove(cache.order, cache.order + 1, sizeof cache.order - sizeof cache.order[0]);
-        cache.order[kMapSlots - 1] = index;
-    }
-    MapSlot &slot = cache.slots[index];
+    MapSlot &slot = cache.slots[cache.order.Take()];
     slot.set = set;
     if (!ReadCharsetMap(set, slot.values)) {
-        // The slot is free again; when the cache was full, its oldest map is
-        // gone.
-        --cache.filled;
+        cache.order.GiveBack();
         return nullptr;
     }
     return slot.values;
@@ -94,7 +79,7 @@ const uint16_t *LoadCharsetMap(const CacheLock &, CharsetId set) {
 std::vector<CharsetId> testing::CachedMaps() {
     CacheLock lock;
     std::vector<CharsetId> sets;
-    for (int k = 0; k < mapCache.filled; ++k) sets.push_back(mapCache.slots[mapCache.order[k]].set);
+    for (int k = 0; k < mapCache.order.filled; ++k) sets.push_back(mapCache.slots[mapCache.order.InUse(k)].set);
     return sets;
 }
 

@@ -3,6 +3,7 @@
 // build of tables and maps.
 #include <cstring>
 
+#include "charset/slot_order.h"
 #include "charset/xlat.h"
 #include "charset/xlat_testing.h"
 
@@ -13,12 +14,9 @@ constexpr int kTableSlots = 3;
 
 std::mutex cacheMutex;
 
-// The records never move: `order` lists their indexes, oldest first; the
-// first `filled` are in use.
 struct TableCache {
     XlatTable records[kTableSlots];
-    int order[kTableSlots] = {0, 1, 2};
-    int filled = 0;
+    SlotOrder<kTableSlots> order;  // which records hold tables, oldest first
 };
 
 TableCache tableCache;  // guarded by cacheMutex
@@ -52,31 +50,20 @@ CacheLock::CacheLock() : lock_(cacheMutex) {}
 const XlatTable *GetXlatTable(const CacheLock &lock, CharsetId from, CharsetId to, uint32_t count,
                               uint8_t defaultChar, uint32_t options) {
     TableCache &cache = tableCache;
-    for (int k = 0; k < cache.filled; ++k) {
-        const XlatTable &record = cache.records[cache.order[k]];
+    for (int k = 0; k < cache.order.filled; ++k) {
+        const XlatTable &record = cache.records[cache.order.InUse(k)];
         if (record.from == from && record.to == to && record.defaultChar == defaultChar &&
             record.options == options && record.count >= count)
             return &record;
     }
-    int index;
-    if (cache.filled < kTableSlots) {
-        index = cache.order[cache.filled++];
-    } else {
-        // The oldest record is taken and becomes the newest.
-        index = cache.order[0];
-        std::memmove(cache.order, cache.order + 1, sizeof cache.order - sizeof cache.order[0]);
-        cache.order[kTableSlots - 1] = index;
-    }
-    XlatTable &record = cache.records[index];
+    XlatTable &record = cache.records[cache.order.Take()];
     record.from = from;
     record.to = to;
     record.defaultChar = defaultChar;
     record.options = options;
     record.count = count;
     if (!BuildXlatTable(lock, record)) {
-        // Not found by later lookups; when the cache was full, its oldest
-        // table is gone.
-        --cache.filled;
+        cache.order.GiveBack();  // not found by later lookups
         return nullptr;
     }
     return &record;
@@ -94,8 +81,8 @@ bool CopyXlatTable(CharsetId from, CharsetId to, uint32_t count, uint8_t default
 std::vector<testing::TableKey> testing::CachedTables() {
     CacheLock lock;
     std::vector<TableKey> keys;
-    for (int k = 0; k < tableCache.filled; ++k) {
-        const XlatTable &record = tableCache.records[tableCache.order[k]];
+    for (int k = 0; k < tableCache.order.filled; ++k) {
+        const XlatTable &record = tableCache.records[tableCache.order.InUse(k)];
         keys.push_back({record.from, record.to, record.defaultChar, record.options, record.count});
     }
     return keys;

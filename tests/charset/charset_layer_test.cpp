@@ -145,7 +145,7 @@ TEST_F(CharsetLayer, Writing) {
     };
     const std::vector<Case> cases = {
         {"CP437 to Latin-1", {31, 15, kOn, 0}, "\x8E\x81", Bytes({ByMaps(31, 15, 0x8E), ByMaps(31, 15, 0x81)})},
-        {"circumflex then a", hp5, "x^ay", "x" + Bytes({hatA}) + "y"},
+        {"circumflex then a", hp5, "x^ay", Bytes({'x', hatA, 'y'})},
         {"tilde then e", hp5, "~e", Bytes({umlautE})},
         {"circumflex then x: x alone", hp5, "^x", "x"},
         {"apostrophe then e", hp12, "'e", Bytes({acuteE})},
