@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "kxfiles.h"
+
 namespace kxbench {
 
 constexpr size_t kBlock = 64 * 1024;  // the size of every read and write
@@ -57,6 +59,28 @@ inline void PlainCopy(benchmark::State &state, const char *source, const char *t
             if (::write(out, block.data(), static_cast<size_t>(n)) != n) state.SkipWithError("write");
         ::close(in);
         ::close(out);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fileSize));
+}
+
+// Reads the file `name` whole through the character-set layer from `from` to
+// `to` with CSF_TRANSLATE, over the text layer with `textOptions` unless they
+// are 0, in kBlock reads, once per iteration; counts `fileSize` bytes per
+// iteration.
+inline void ReadThroughCharset(benchmark::State &state, const char *name, uint16_t from, uint16_t to,
+                               uint32_t textOptions, size_t fileSize) {
+    std::vector<char> block(kBlock);
+    std::string path = name;
+    for (auto _ : state) {
+        KXFILE file = kxFileOpen(path.data(), 0);
+        if (file == nullptr || kxFileSetCharsetFlags(file, from, to, CSF_TRANSLATE, 0) != 0 ||
+            (textOptions != 0 && kxFileSetTranslation(file, textOptions, 8) != 0)) {
+            state.SkipWithError("open");
+            break;
+        }
+        uint32_t got = 0;
+        while (kxFileRead(file, block.data(), kBlock, &got) && got > 0) benchmark::DoNotOptimize(block.data());
+        kxFileClose(file);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fileSize));
 }

@@ -55,20 +55,8 @@ void Files() { static Workspace workspace; }
 // of the file per second.
 void ReadThroughLayers(benchmark::State &state, bool textLayer) {
     Files();
-    std::vector<char> block(kBlock);
-    for (auto _ : state) {
-        char name[] = "cp437.txt";
-        KXFILE file = kxFileOpen(name, 0);
-        if (file == nullptr || kxFileSetCharsetFlags(file, kCp437, kLatin1, CSF_TRANSLATE, 0) != 0 ||
-            (textLayer && kxFileSetTranslation(file, TXT_READ_CRLF_ENDS_RECORD, 8) != 0)) {
-            state.SkipWithError("open");
-            break;
-        }
-        uint32_t got = 0;
-        while (kxFileRead(file, block.data(), kBlock, &got) && got > 0) benchmark::DoNotOptimize(block.data());
-        kxFileClose(file);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+    kxbench::ReadThroughCharset(state, "cp437.txt", kCp437, kLatin1, textLayer ? TXT_READ_CRLF_ENDS_RECORD : 0,
+                                kFileSize);
 }
 
 void CharsetLayer(benchmark::State &state) { ReadThroughLayers(state, false); }

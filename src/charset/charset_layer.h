@@ -9,7 +9,9 @@
 // to set that of the bytes leaving it.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "core/errors.h"
 #include "core/handle.h"
@@ -20,7 +22,7 @@
 
 namespace kx {
 
-constexpr uint32_t kCharsetQueueLength = 10;  // values per queue, the terminating 0 included
+constexpr uint32_t kCharsetQueueLength = 10;  // places per queue
 constexpr uint16_t kNationalVariantLast = 17;  // variants 1 to 17; 0 is none
 
 // Dead-key modes, set by ApplyNationalSet for the HP national variants.
@@ -40,8 +42,15 @@ struct CharsetState {
     uint16_t stateFlags;                        // the options' low 16 bits and CSF_TO_DBCS, CSF_ACTIVE, CSF_FROM_DBCS
     uint16_t variant;                           // national variant, 0 (none) to 17
     uint16_t deadKeyMode;                       // kDeadKeys*: how accents are typed in the 7-bit national set
-    uint16_t outputQueue[kCharsetQueueLength];  // read: values still owed to the caller, 0-terminated; write: the pending dead key (1-4) in the first element, or pending host bytes
-    uint16_t inputQueue[kCharsetQueueLength];   // read: source values read ahead and taken back, 0-terminated
+    // The queues carry a count rather than a terminating 0, so that a NUL byte
+    // owed or taken back is never lost. The read side looks only at the
+    // counts; the single-byte write side keeps its pending dead key as
+    // outputQueue[0] (1-4) with outputCount 0, the double-byte write side its
+    // pending host bytes as outputQueue[0..outputCount).
+    uint16_t outputQueue[kCharsetQueueLength];  // read: values still owed to the caller; write: see above
+    uint16_t outputCount;                       // values in outputQueue
+    uint16_t inputQueue[kCharsetQueueLength];   // read: source values (0-255 or a record end) read ahead and taken back
+    uint16_t inputCount;                        // values in inputQueue
     uint16_t shiftState;                        // read: the host shift in force; write: the host shift parser's state (double-byte side)
     uint32_t kanaToFull;                        // 1 with CSF_KANA_TO_FULL
     uint32_t kanaToHalf;                        // 1 with CSF_KANA_TO_HALF
@@ -65,9 +74,6 @@ ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32
                             CharsetState **out);
 
 // ---- The double-byte side ----
-// The double-byte work fills these in; until then setup leaves the double-byte
-// flags clear, detection finds nothing and every byte takes the single-byte
-// path, so the read and write hooks are never reached.
 
 // Sets CSF_FROM_DBCS / CSF_TO_DBCS, the host shift sequences and the write
 // side's sets from the record's fromSet and toSet.
@@ -83,7 +89,9 @@ uint16_t DetectJapaneseEncoding(const uint8_t *buffer, uint32_t length);
 // ---- Dead keys ----
 
 // The dead key waiting for its letter on the write side, 1 to 4, or 0.
+// Held host bytes of the double-byte side (outputCount not 0) are never one.
 inline uint16_t PendingDeadKey(const CharsetState &s) {
+    if (s.outputCount != 0) return 0;
     uint16_t d = s.outputQueue[0];
     return d >= 1 && d <= 4 ? d : 0;
 }
@@ -101,6 +109,13 @@ bool TakeDeadKey(CharsetState &s, uint16_t &v);
 
 // The out-of-line cases of CharsetGetValue: a value owed from the output queue.
 uint16_t CharsetQueuedValue(CharsetState &s);
+// Appends `v` to the values owed to the reader; false when the queue is full.
+bool QueueOutput(CharsetState &s, uint16_t v);
+// Puts a source value that was read but not used back in front of the input
+// queue: it is the next source value. False when the queue is full.
+bool GiveBackSource(CharsetState &s, uint16_t v);
+// The first value of the non-empty input queue, removed.
+uint16_t TakeBackSource(CharsetState &s);
 // The end of the source (kValueEnd or kValueError) while shifted: the shift-out
 // sequence comes first, then `v`.
 uint16_t CharsetSourceEnded(CharsetState &s, uint16_t v);
@@ -108,14 +123,7 @@ uint16_t CharsetSourceEnded(CharsetState &s, uint16_t v);
 // The next source value: one taken back, the next byte of the buffer in memory
 // mode, else the text layer's or the stream's next value.
 inline uint16_t CharsetSourceValue(FileHandle *handle, CharsetState &s) {
-    if (s.inputQueue[0] != 0) {
-        uint16_t v = s.inputQueue[0];
-        uint32_t i = 0;
-        for (; i + 1 < kCharsetQueueLength && s.inputQueue[i + 1] != 0; ++i)
-            s.inputQueue[i] = s.inputQueue[i + 1];
-        s.inputQueue[i] = 0;
-        return v;
-    }
+    if (s.inputCount != 0) return TakeBackSource(s);
     if (s.bufferCursor != nullptr) return s.bufferCursor < s.bufferEnd ? *s.bufferCursor++ : kValueEnd;
     if (handle->flags & kLayerText) return TextGetValue(handle);
     return StreamGetValue(handle->stream);
@@ -125,7 +133,7 @@ inline uint16_t CharsetSourceValue(FileHandle *handle, CharsetState &s) {
 // kValueEnd or kValueError (already recorded).
 inline uint16_t CharsetGetValue(FileHandle *handle) {
     CharsetState &s = *handle->charset;
-    if (s.outputQueue[0] != 0) return CharsetQueuedValue(s);
+    if (s.outputCount != 0) return CharsetQueuedValue(s);
     uint16_t v = CharsetSourceValue(handle, s);
     if (v > kValueRecordEnd) return s.shiftState != 0 ? CharsetSourceEnded(s, v) : v;
     if ((s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) == (CSF_FROM_DBCS | CSF_ACTIVE))
@@ -171,11 +179,49 @@ inline int CharsetPutValue(FileHandle *handle, uint16_t v) {
     return CharsetOutput(handle, v);
 }
 
+// The block paths' inner step: `n` bytes through `table`, or copied when it
+// is null. Eight bytes at a time are gathered in a register and stored at
+// once: the loads need not wait for byte stores that might alias the table,
+// and the loop's speed does not hang on where the linker places it.
+inline void TranslateBytes(const uint8_t *in, uint8_t *out, uint32_t n, const uint8_t *table) {
+    if (table == nullptr) {
+        std::memcpy(out, in, n);
+        return;
+    }
+    uint32_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= n; i += 8) {
+            const uint8_t *p = in + i;
+            uint64_t word = uint64_t{table[p[0]]} | uint64_t{table[p[1]]} << 8 | uint64_t{table[p[2]]} << 16 |
+                            uint64_t{table[p[3]]} << 24 | uint64_t{table[p[4]]} << 32 |
+                            uint64_t{table[p[5]]} << 40 | uint64_t{table[p[6]]} << 48 |
+                            uint64_t{table[p[7]]} << 56;
+            std::memcpy(out + i, &word, 8);
+        }
+    }
+    for (; i < n; ++i) out[i] = table[in[i]];
+}
+
 // The entries from kxFileRead and kxFileWrite: 1 with `count` set, or 0 after
 // recording the cause (count 0). A record end from below arrives in the buffer
 // as the byte 0xFF.
 int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count);
 int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count);
+
+// ---- Buffers and file names in memory ----
+
+// A buffer through the byte table of `from` to `to` alone (with the OEM/ANSI
+// options); at most size - 1 bytes, then a terminator.
+void TranslateBufferDirect(uint8_t *source, int32_t length, uint8_t *destination, int32_t size,
+                           uint16_t from, uint16_t to, uint32_t options);
+// A buffer through `record` in memory mode: the read side for the directions
+// whose work is there (from a PC double-byte set, to a national set), else the
+// write side. At most size - 1 bytes, then a terminator.
+void TranslateBufferLayered(uint8_t *source, int32_t length, uint8_t *destination, int32_t size,
+                            CharsetState &record);
+// A file name into the 260 bytes of `result`: Shift-JIS names to and from
+// their escaped ASCII form, other names through the byte table.
+void TranslateFileName(char *name, char *result, uint16_t from, uint16_t to, uint32_t options);
 
 // Before the layers below close: a dead key still waiting for its letter is
 // written as its own character, translated like any other byte. 0, or 11

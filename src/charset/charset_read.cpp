@@ -5,35 +5,12 @@
 #include "charset/dead_keys.h"
 
 namespace kx {
-namespace {
-
-// Appends `v` to a zero-terminated queue; false when it is full.
-bool Enqueue(uint16_t (&queue)[kCharsetQueueLength], uint16_t v) {
-    for (uint32_t i = 0; i + 1 < kCharsetQueueLength; ++i)
-        if (queue[i] == 0) {
-            queue[i] = v;
-            queue[i + 1] = 0;
-            return true;
-        }
-    return false;
-}
-
-}  // namespace
-
-uint16_t CharsetQueuedValue(CharsetState &s) {
-    uint16_t v = s.outputQueue[0];
-    uint32_t i = 0;
-    for (; i + 1 < kCharsetQueueLength && s.outputQueue[i + 1] != 0; ++i)
-        s.outputQueue[i] = s.outputQueue[i + 1];
-    s.outputQueue[i] = 0;
-    return v;
-}
 
 uint16_t CharsetSourceEnded(CharsetState &s, uint16_t v) {
     if (s.shiftOutSeq[0] == 0) return v;
     for (uint32_t i = 1; i < sizeof s.shiftOutSeq && s.shiftOutSeq[i] != 0; ++i)
-        Enqueue(s.outputQueue, s.shiftOutSeq[i]);
-    Enqueue(s.outputQueue, v);
+        QueueOutput(s, s.shiftOutSeq[i]);
+    QueueOutput(s, v);
     s.shiftState = 0;
     return s.shiftOutSeq[0];
 }
@@ -42,7 +19,7 @@ uint16_t SplitDeadKey(CharsetState &s, uint16_t v) {
     if (s.deadKeyMode > kDeadKeysAcuteGraveDiaeresis) return v;
     uint8_t d = kDecomposeTable[s.deadKeyMode - 1][v];
     if (d == 0) return v;
-    Enqueue(s.outputQueue, kBaseLetters[d / 16]);
+    QueueOutput(s, kBaseLetters[d / 16]);
     return kDeadKeys[d % 16];
 }
 
@@ -52,8 +29,8 @@ namespace {
 // from the stream, each byte through the table alone, nothing owed or taken
 // back. Then a block gives exactly what one CharsetGetValue per byte would.
 bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
-    return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputQueue[0] == 0 &&
-           s.inputQueue[0] == 0 && s.deadKeyMode == kDeadKeysNone && s.shiftState == 0 &&
+    return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputCount == 0 &&
+           s.inputCount == 0 && s.deadKeyMode == kDeadKeysNone && s.shiftState == 0 &&
            (s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) != (CSF_FROM_DBCS | CSF_ACTIVE);
 }
 
@@ -81,12 +58,7 @@ int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *cou
                 continue;
             }
             uint32_t n = stream->count < length - stored ? stream->count : length - stored;
-            const uint8_t *in = stream->cursor;
-            uint8_t *to = out + stored;
-            if (active)
-                for (uint32_t i = 0; i < n; ++i) to[i] = s.table[in[i]];
-            else
-                for (uint32_t i = 0; i < n; ++i) to[i] = in[i];
+            TranslateBytes(stream->cursor, out + stored, n, active ? s.table : nullptr);
             stream->cursor += n;
             stream->count -= n;
             stored += n;

@@ -49,13 +49,4 @@ ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32
     return err::kNone;
 }
 
-// The double-byte side fills these in.
-void SetupShiftSequences(CharsetState &) {}
-
-uint16_t ReadDoubleByte(FileHandle *, uint16_t v) { return v; }
-
-int WriteDoubleByte(FileHandle *handle, uint16_t v) { return CharsetOutput(handle, v); }
-
-uint16_t DetectJapaneseEncoding(const uint8_t *, uint32_t) { return 0; }
-
 }  // namespace kx

@@ -82,11 +82,7 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
                 continue;
             }
             uint32_t n = stream->count < length - i ? stream->count : length - i;
-            uint8_t *to = stream->cursor;
-            if (active)
-                for (uint32_t k = 0; k < n; ++k) to[k] = s->table[in[i + k]];
-            else
-                for (uint32_t k = 0; k < n; ++k) to[k] = in[i + k];
+            TranslateBytes(in + i, stream->cursor, n, active ? s->table : nullptr);
             stream->cursor += n;
             stream->count -= n;
             i += n;

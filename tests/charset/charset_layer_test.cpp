@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "charset/charset_layer.h"
+#include "charset/charset_fixture.h"
 #include "charset/map_sources.h"
 #include "charset/xlat_testing.h"
 #include "kxfiles.h"
@@ -40,48 +41,8 @@ std::string Bytes(std::initializer_list<int> codes) {
     return s;
 }
 
-struct Charset {
-    uint16_t from, to;
-    uint32_t options, variant;
-};
-
-class CharsetLayer : public kxtest::TempDrives {
-protected:
-    void SetUp() override {
-        TempDrives::SetUp();
-        kx::charset::testing::ResetCaches();
-        ::unsetenv("KXFILES_OEMCP");
-        ::unsetenv("KXFILES_ACP");
-    }
-    // C:\in.bin made to hold `*file` and opened for reading, or without a file
-    // C:\out.bin created, with the layers on; null after a failed step.
-    KXFILE Open(const std::string *file, const Charset &cs, Layers layers = {}) {
-        if (file != nullptr) WriteFile(Posix('C', "in.bin"), *file);
-        KXFILE f = file ? kxtest::OpenReading("C:\\in.bin", layers) : kxtest::CreateWriting("C:\\out.bin", layers);
-        if (f != nullptr && kxFileSetCharsetFlags(f, cs.from, cs.to, cs.options, cs.variant) != 0) {
-            kxFileClose(f);
-            return nullptr;
-        }
-        return f;
-    }
-    std::string Read(const std::string &file, const Charset &cs) {
-        KXFILE f = Open(&file, cs);
-        EXPECT_NE(f, nullptr);
-        if (f == nullptr) return "<failed>";
-        std::string out;
-        EXPECT_TRUE(kxtest::ReadAll(f, {3, 1, 4096}, out));
-        kxFileClose(f);
-        return out;
-    }
-    std::string Written(const std::string &data, const Charset &cs, Layers layers = {}) {
-        KXFILE f = Open(nullptr, cs, layers);
-        EXPECT_NE(f, nullptr);
-        if (f == nullptr) return "<failed>";
-        EXPECT_TRUE(kxtest::WriteAll(f, data, {1, 2, 4096}));
-        EXPECT_EQ(kxFileClose(f), 1);
-        return ReadFile(Posix('C', "out.bin"));
-    }
-};
+using kxtest::Charset;
+using CharsetLayer = kxtest::CharsetFixture;
 
 TEST_F(CharsetLayer, EveryCodeOfCp437ReadAsLatin1) {
     std::string all;

@@ -1,0 +1,305 @@
+// The write side of the double-byte text: a host's bytes become a PC file in
+// Shift-JIS (or another PC double-byte set). The host's shift sequences are
+// recognised byte by byte and change the sets in force; the bytes of a pair
+// are held until both have come and then converted.
+#include "charset/dbcs_layer.h"
+#include "charset/kana_tables.h"
+#include "dbcs/convert.h"
+
+namespace kx {
+namespace {
+
+namespace sets = dbcs::sets;
+
+// States of the parser (the record's shiftState on the write side).
+constexpr uint16_t kParseText = 0;             // between characters
+constexpr uint16_t kParseSecondByte = 2;       // a first byte is pending
+constexpr uint16_t kParseEscape = 6;           // after ESC
+constexpr uint16_t kParseEucKana = 7;          // after the EUC single shift 0x8E
+constexpr uint16_t kParseEucSupplement = 8;    // after the EUC single shift 0x8F
+constexpr uint16_t kParseEscapeDollar = 9;     // after ESC $ (and any '(')
+constexpr uint16_t kParseEscapeParen = 10;     // after ESC (
+
+constexpr uint8_t kEucKanaShift = 0x8E;
+constexpr uint8_t kEucSupplementShift = 0x8F;
+
+int Hold(CharsetState &s, uint16_t b) {
+    // A sequence longer than any known one is no designation: it passes.
+    if (s.outputCount >= kCharsetQueueLength) {
+        s.shiftState = kParseText;
+        return 1;
+    }
+    s.outputQueue[s.outputCount++] = b;
+    return 0;
+}
+
+// Forgets the pending host bytes, the first place included: the single-byte
+// side reads a value 1-4 there as a dead key waiting for its letter (at
+// close, too), which a held 7-bit byte after 0x8F could otherwise look like.
+void ClearPending(CharsetState &s) {
+    s.outputCount = 0;
+    s.outputQueue[0] = 0;
+}
+
+int Consume(CharsetState &s) {
+    ClearPending(s);
+    s.shiftState = kParseText;
+    return 0;
+}
+
+int Pass(CharsetState &s) {
+    s.shiftState = kParseText;
+    return 1;
+}
+
+bool IsJisOrEucHost(uint16_t set) {
+    return (set >= sets::kJis && set <= sets::kEucJis0212) || set == sets::kJis1978Locking;
+}
+
+// With CSF_KANA_TO_HALF, a full-width katakana of a JIS or EUC host goes to
+// the PC as its half-width byte and its mark, looked up by the host's JIS
+// code (EUC bytes without their top bits). JIS X 0212 pairs (set 69) hold no
+// katakana.
+bool HalfWidthForPair(CharsetState &s, uint8_t p, uint8_t b, uint16_t set, uint16_t &v) {
+    if (!s.kanaToHalf || set == sets::kJis0212FromHost || !IsJisOrEucHost(s.fromSet)) return false;
+    if (s.toSet != sets::kShiftJis) return false;  // half-width katakana are Shift-JIS bytes
+    const bool jisForm = dbcs::IsJisByte(p) && dbcs::IsJisByte(b);
+    const bool eucForm = dbcs::IsJisByte(p & 0x7F) && dbcs::IsJisByte(b & 0x7F) && (p & 0x80) && (b & 0x80);
+    if (!jisForm && !eucForm) return false;
+    uint8_t first = p & 0x7F, second = b & 0x7F;
+    if (!FullToHalfKana(first, second)) return false;
+    if (second != 0) {
+        s.outputQueue[0] = first;
+        s.outputCount = 1;
+        v = second;
+    } else {
+        ClearPending(s);
+        v = first;
+    }
+    return true;
+}
+
+// The pending first byte and `b` as one host character of `set`: the PC
+// pair (as a pending byte and `v`), or one byte in `v`. A pair the converter
+// rejects becomes the converter's space.
+int ConvertPair(CharsetState &s, uint8_t p, uint8_t b, uint16_t set, uint16_t &v) {
+    s.shiftState = kParseText;
+    if (HalfWidthForPair(s, p, b, set, v)) return 1;
+    // A result that would read as half-width katakana leaves the value as it
+    // was: a space in the high byte stands for it then too.
+    uint16_t pc = static_cast<uint16_t>(kSubstitute << 8);
+    if (dbcs::HostToMicro(dbcs::Code(p, b), &pc, set)) {
+        if (dbcs::Trail(pc) == 0) {
+            ClearPending(s);
+            v = dbcs::Lead(pc);
+        } else {
+            s.outputQueue[0] = dbcs::Lead(pc);
+            s.outputCount = 1;
+            v = dbcs::Trail(pc);
+        }
+        return 1;
+    }
+    ClearPending(s);
+    v = dbcs::Lead(pc);
+    return 1;
+}
+
+// Whether `c` (a byte with its top bit set) begins a pair of `set`.
+bool BeginsPair(uint16_t set, uint8_t c) {
+    switch (set) {
+    case sets::kShiftJis:
+        return dbcs::IsShiftJisLead(c);
+    case sets::kJis:
+    case sets::kJisEscapes:
+    case sets::kJis1978:
+    case sets::kEuc:
+    case sets::kEucBoxRow:
+    case sets::kEucJis0212:
+    case sets::kPassC:
+    case sets::kJis0212FromHost:
+    // Set 73 writes its kanji in the lower half after ESC K: they pair like
+    // those of the other 7-bit JIS hosts.
+    case sets::kJis1978Locking:
+        return c >= 0xA1 && c <= 0xFE;
+    case sets::kPassA:
+    case sets::kTables:
+    case sets::kPassB:
+    case sets::kTrailDigits:
+        return c >= 0x81 && c <= 0xFE;
+    default:
+        return false;
+    }
+}
+
+int ParseText(CharsetState &s, uint16_t &v) {
+    const uint8_t b = static_cast<uint8_t>(v);
+    if (s.toSet == sets::kShiftJis) {
+        if (b == kEscape && s.fromSet != sets::kEucJis0212) {
+            s.shiftState = kParseEscape;
+            return Hold(s, b);
+        }
+        if (s.fromSet == sets::kEucJis0212 && b == kEucKanaShift) {
+            s.shiftState = kParseEucKana;  // the single shift itself is dropped
+            return 0;
+        }
+        if (s.fromSet == sets::kEucJis0212 && b == kEucSupplementShift) {
+            s.shiftState = kParseEucSupplement;
+            return 0;
+        }
+    }
+    const uint16_t set = b >= 0x80 ? s.upperSet : s.lowerSet;
+    const uint8_t c = b | 0x80;
+    if (set == kHostKanaSet) {
+        v = c;  // a 7-bit katakana byte gains its top bit
+        return 1;
+    }
+    if (!BeginsPair(set, c)) return 1;
+    s.shiftState = kParseSecondByte;
+    return Hold(s, b);
+}
+
+int ParseEscape(CharsetState &s, uint8_t b) {
+    const bool locking = s.fromSet == sets::kEuc || s.fromSet == sets::kEucBoxRow;
+    switch (b) {
+    case '$':
+        s.shiftState = kParseEscapeDollar;
+        return Hold(s, b);
+    case '(':
+        s.shiftState = kParseEscapeParen;
+        return Hold(s, b);
+    case 'H':
+        if (s.fromSet != sets::kJis1978Locking) break;
+        s.lowerSet = 0;
+        return Consume(s);
+    case 'K':
+        if (s.fromSet != sets::kJis1978Locking) break;
+        s.lowerSet = sets::kJis1978Locking;
+        return Consume(s);
+    case '|':
+        if (!locking) break;
+        s.upperSet = s.fromSet;
+        return Consume(s);
+    case '}':
+        if (!locking) break;
+        s.upperSet = kHostKanaSet;
+        return Consume(s);
+    default:
+        break;
+    }
+    return Pass(s);
+}
+
+int ParseEscapeDollar(CharsetState &s, uint8_t b) {
+    switch (b) {
+    case '(':
+        return Hold(s, b);
+    case '@':
+        s.lowerSet = sets::kJis1978;
+        return Consume(s);
+    case 'B':
+        s.lowerSet = sets::kJis;
+        return Consume(s);
+    case 'D':
+        s.lowerSet = sets::kJis0212FromHost;
+        return Consume(s);
+    default:
+        return Pass(s);
+    }
+}
+
+int ParseEscapeParen(CharsetState &s, uint8_t b) {
+    switch (b) {
+    case 'I':
+        s.lowerSet = kHostKanaSet;
+        return Consume(s);
+    // ESC ( B (ASCII), which most JIS writers put after a kanji run, returns
+    // to single-byte text as ESC ( J (JIS Roman) does.
+    case 'B':
+    case 'J':
+        s.lowerSet = 0;
+        return Consume(s);
+    default:
+        return Pass(s);
+    }
+}
+
+}  // namespace
+
+int HostShiftParser(CharsetState &s, uint16_t &v) {
+    const uint8_t b = static_cast<uint8_t>(v);
+    switch (s.shiftState) {
+    case kParseSecondByte: {
+        const uint8_t p = static_cast<uint8_t>(s.outputQueue[0]);
+        return ConvertPair(s, p, b, p >= 0x80 ? s.upperSet : s.lowerSet, v);
+    }
+    case kParseEscape:
+        return ParseEscape(s, b);
+    case kParseEucKana:
+        return Pass(s);  // the katakana byte goes on alone
+    case kParseEucSupplement:
+        if (s.outputCount == 0) return Hold(s, b & 0x7F);
+        return ConvertPair(s, static_cast<uint8_t>(s.outputQueue[0]), b & 0x7F, sets::kJis0212FromHost, v);
+    case kParseEscapeDollar:
+        return ParseEscapeDollar(s, b);
+    case kParseEscapeParen:
+        return ParseEscapeParen(s, b);
+    default:
+        return ParseText(s, v);
+    }
+}
+
+int WriteDoubleByte(FileHandle *handle, uint16_t v) {
+    if (v == kValueRecordEnd) return CharsetOutput(handle, v);
+    CharsetState &s = *handle->charset;
+    if (HostShiftParser(s, v) == 0) return v;
+    // A buffer in memory takes a character whole or not at all, so that a
+    // full buffer never ends in half a pair.
+    if (s.bufferCursor != nullptr && s.bufferEnd - s.bufferCursor < s.outputCount + 1) {
+        ClearPending(s);
+        return kCharsetOutputFull;
+    }
+    for (uint32_t i = 0; i < s.outputCount; ++i) {
+        int r = CharsetOutput(handle, s.outputQueue[i]);
+        if (r < 0) {
+            ClearPending(s);
+            return r;
+        }
+    }
+    ClearPending(s);
+    return CharsetOutput(handle, v);
+}
+
+bool FullToHalfKana(uint8_t &first, uint8_t &second) {
+    const auto find = [](unsigned row, unsigned cell) {
+        const uint16_t code = dbcs::Code(row, cell);
+        for (int i = 1; i < kKanaJisEntries; ++i)
+            if (KanaJisTable[i] == code) return i;
+        return 0;
+    };
+    if (int i = find(first, second)) {
+        first = static_cast<uint8_t>(0xA0 + i);
+        second = 0;
+        return true;
+    }
+    if (first != kKatakanaRow) return false;
+    for (int k = 0; k < 21; ++k) {
+        if (KanaVoicedCells[k] != second) continue;
+        const unsigned base = k == 20 ? 0x26 : second - 1;  // the voiced U is made from U
+        int i = find(first, base);
+        if (i == 0) return false;
+        first = static_cast<uint8_t>(0xA0 + i);
+        second = kVoicedMark;
+        return true;
+    }
+    for (uint8_t cell : KanaSemiVoicedCells) {
+        if (cell != second) continue;
+        int i = find(first, second - 2);
+        if (i == 0) return false;
+        first = static_cast<uint8_t>(0xA0 + i);
+        second = kSemiVoicedMark;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace kx

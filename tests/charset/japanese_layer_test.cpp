@@ -1,0 +1,234 @@
+// Japanese text through the character-set layer: Shift-JIS files read for JIS,
+// EUC and locking-shift hosts, host data written to Shift-JIS files, the
+// katakana options and detection. Each case is run through a stream and
+// through kxFileTranslateBufferExt, which must agree.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "charset/charset_fixture.h"
+#include "charset/charset_layer.h"
+#include "core/stream.h"
+#include "kxfiles.h"
+#include "platform/platform.h"
+
+namespace {
+
+using namespace kxtest;
+
+// The source through kxFileTranslateBufferExt with a large destination, up to
+// the terminator.
+std::string Translated(const std::string &source, const Charset &cs) {
+    std::string copy = source;
+    std::vector<uint8_t> out(4096, 0xEE);
+    EXPECT_EQ(kxFileTranslateBufferExt(reinterpret_cast<uint8_t *>(copy.data()), static_cast<int32_t>(copy.size()),
+                                       out.data(), static_cast<int32_t>(out.size()), cs.from, cs.to, cs.options,
+                                       cs.variant),
+              0);
+    return reinterpret_cast<const char *>(out.data());
+}
+
+struct Case {
+    const char *label;
+    Charset cs;
+    const char *input, *expected;  // hex
+    bool inMemory = true;          // false when the bytes hold a NUL
+};
+
+class JapaneseLayer : public kxtest::CharsetFixture {
+protected:
+    void CheckReading(const std::vector<Case> &cases) {
+        for (const Case &c : cases) {
+            EXPECT_EQ(ToHex(Read(Hex(c.input), c.cs)), ToHex(Hex(c.expected))) << c.label;
+            if (c.inMemory) {
+                EXPECT_EQ(ToHex(Translated(Hex(c.input), c.cs)), ToHex(Hex(c.expected))) << c.label;
+            }
+        }
+    }
+    void CheckWriting(const std::vector<Case> &cases) {
+        for (const Case &c : cases) {
+            EXPECT_EQ(ToHex(Written(Hex(c.input), c.cs)), ToHex(Hex(c.expected))) << c.label;
+            if (c.inMemory) {
+                EXPECT_EQ(ToHex(Translated(Hex(c.input), c.cs)), ToHex(Hex(c.expected))) << c.label;
+            }
+        }
+    }
+};
+
+TEST_F(JapaneseLayer, ReadingShiftJisForTheHosts) {
+    CheckReading({
+        {"kanji between letters, set 53", {51, 53, kOn, 0}, "41 889F 42", "41 1B2442 3021 1B284A 42"},
+        {"kanji at the end: shifted out", {51, 53, kOn, 0}, "889F", "1B2442 3021 1B284A"},
+        {"a run of kanji is shifted once", {51, 53, kOn, 0}, "889F 889F", "1B2442 3021 3021 1B284A"},
+        {"set 52's double designation", {51, 52, kOn, 0}, "889F", "1B2440 1B2442 3021 1B284A"},
+        {"set 54's old designation and ordering", {51, 54, kOn, 0}, "88B1", "1B2440 724D 1B284A"},
+        {"half-width katakana, set 53", {51, 53, kOn, 0}, "B1", "1B2849 31 1B284A"},
+        {"katakana then kanji", {51, 53, kOn, 0}, "B1 889F 41", "1B2849 31 1B2442 3021 1B284A 41"},
+        {"EUC katakana single shift each time", {51, 57, kOn, 0}, "B1 B1 41 B1", "8EB1 8EB1 41 8EB1"},
+        {"locking shifts, set 55", {51, 55, kOn, 0}, "B1 889F 41 B1 41", "1B7D B1 1B7C B0A1 41 1B7D B1 1B7C 41"},
+        {"set 73 kanji", {51, 73, kOn, 0}, "41 889F 42", "41 1B4B 3021 1B48 42"},
+        {"set 73 katakana is a space", {51, 73, kOn, 0}, "B1", "20"},
+        {"set 73 katakana after a kanji: shifted out first", {51, 73, kOn, 0}, "889F B1", "1B4B 3021 1B48 20"},
+        {"JIS X 0212 after its designation", {51, 53, kOn, 0}, "FA55 FA55 41", "1B242844 2243 2243 1B284A 41"},
+        {"JIS X 0212 then kanji", {51, 53, kOn, 0}, "FA55 889F", "1B242844 2243 1B2442 3021 1B284A"},
+        {"EUC JIS X 0212 after 0x8F", {51, 57, kOn, 0}, "FA55", "8F A2C3"},
+        {"user-defined row without JIS X 0212", {51, 53, kOn, 0}, "889F F540 41", "1B2442 3021 1B284A 20 41"},
+        {"IBM code without a JIS X 0212 entry, EUC", {51, 57, kOn, 0}, "FA54 41", "20 41"},
+        {"a 7-bit host without JIS X 0212 gets no 8-bit bytes", {51, 54, kOn, 0}, "889F F040 FA55", "1B2440 3021 1B284A 20 20"},
+        {"the same for set 73", {51, 73, kOn, 0}, "F040 41", "20 41"},
+        {"IBM code with a JIS X 0208 equivalent, set 54", {51, 54, kOn, 0}, "FA4A", "1B2440 2D35 1B284A"},
+        {"without CSF_TRANSLATE bytes pass", {51, 53, 0, 0}, "889F B1", "889F B1"},
+    });
+}
+
+TEST_F(JapaneseLayer, ReadingKatakanaAsFullWidth) {
+    CheckReading({
+        {"voiced GA", {51, 53, kFull, 0}, "B6 DE", "1B2442 252C 1B284A"},
+        {"semi-voiced PA", {51, 53, kFull, 0}, "CA DF", "1B2442 2551 1B284A"},
+        {"voiced VU from U", {51, 53, kFull, 0}, "B3 DE", "1B2442 2574 1B284A"},
+        {"a mark that joins nothing is a sign of its own", {51, 53, kFull, 0}, "B1 DE", "1B2442 2522 212B 1B284A"},
+        {"semi-voiced mark after KA stays apart", {51, 53, kFull, 0}, "B6 DF", "1B2442 252B 212C 1B284A"},
+        {"the look-ahead is read again", {51, 53, kFull, 0}, "B1 41", "1B2442 2522 1B284A 41"},
+        {"look-ahead is a first byte", {51, 53, kFull, 0}, "B1 889F", "1B2442 2522 3021 1B284A"},
+        {"Shift-JIS", {51, 51, kFull, 0}, "B6 DE B1", "834B 8341"},
+        {"a NUL as look-ahead is kept", {51, 53, kFull, 0}, "B1 00 41", "1B2442 2522 1B284A 00 41", false},
+    });
+}
+
+TEST_F(JapaneseLayer, StrayFirstBytesLoseNothing) {
+    CheckReading({
+        {"before a line end", {51, 53, kOn, 0}, "88 0D 0A", "20 0D 0A"},
+        {"before a space", {51, 53, kOn, 0}, "88 20 41", "20 20 41"},
+        {"before a digit", {51, 57, kOn, 0}, "88 31", "20 31"},
+        {"before 0x7F", {51, 53, kOn, 0}, "88 7F", "20 7F"},
+        {"a pair outside every row", {51, 53, kOn, 0}, "FCFC 889F", "20 1B2442 3021 1B284A"},
+        {"shifted: out before the space", {51, 53, kOn, 0}, "889F 88 0D", "1B2442 3021 1B284A 20 0D"},
+        {"at the end", {51, 53, kOn, 0}, "41 88", "41 20"},
+        {"at the end, shifted", {51, 53, kOn, 0}, "889F 88", "1B2442 3021 1B284A 20"},
+        {"before a NUL", {51, 53, kOn, 0}, "88 00 41", "20 00 41", false},
+        {"a NUL after a kanji", {51, 53, kOn, 0}, "889F 00 41", "1B2442 3021 1B284A 00 41", false},
+        {"a NUL after katakana", {51, 57, kOn, 0}, "B1 00", "8EB1 00", false},
+    });
+}
+
+TEST_F(JapaneseLayer, RecordEndsComeThroughTheTextLayer) {
+    const kxtest::Layers crlf{TXT_READ_CRLF_ENDS_RECORD, 8, 0};
+    struct LineCase {
+        const char *label;
+        Charset cs;
+        const char *input, *expected;
+    } cases[] = {
+        // The look-ahead of the katakana is the record end: taken back, it
+        // still comes as a record end (0xFF in the buffer).
+        {"line end after katakana", {51, 53, kFull, 0}, "B1 0D0A 41", "1B2442 2522 1B284A FF 41"},
+        {"line end after katakana, EUC", {51, 57, kFull, 0}, "B1 0D0A", "A5A2 FF"},
+        {"line end after a first byte", {51, 53, kOn, 0}, "889F 88 0D0A 41", "1B2442 3021 1B284A 20 FF 41"},
+        {"line end after kanji", {51, 53, kOn, 0}, "889F 0D0A", "1B2442 3021 1B284A FF"},
+    };
+    for (const LineCase &c : cases)
+        EXPECT_EQ(ToHex(Read(Hex(c.input), c.cs, crlf)), ToHex(Hex(c.expected))) << c.label;
+}
+
+TEST_F(JapaneseLayer, AnErrorTakingTheSecondByteFailsTheRead) {
+    // A record over a stream that cannot read: the first byte of a pair is in
+    // its buffer, the second must come from the file.
+    auto *stream = new kx::BufferedStream{};
+    stream->buffer[0] = 0x88;
+    stream->cursor = stream->buffer;
+    stream->count = 1;
+    stream->mode = kx::kModeWriting;
+    for (uint8_t first : {uint8_t{0x88}, uint8_t{0xB1}}) {
+        kx::CharsetState *record = nullptr;
+        ASSERT_EQ(kx::BuildCharsetState(51, 53, kFull, 0, &record), 0);
+        KxFileHandle handle{};
+        handle.flags = kx::kLayerCharset;
+        handle.stream = stream;
+        handle.charset = record;
+        stream->buffer[0] = first;
+        stream->cursor = stream->buffer;
+        stream->count = 1;
+        EXPECT_EQ(kx::CharsetGetValue(&handle), kx::kValueError) << int(first);
+        kx::os::LocalFree(record);
+    }
+    delete stream;
+}
+
+TEST_F(JapaneseLayer, WritingHostDataToShiftJis) {
+    CheckWriting({
+        {"JIS kanji", {53, 51, kOn, 0}, "41 1B2442 3021 1B284A 42", "41 889F 42"},
+        {"ESC ( B returns to single bytes", {53, 51, kOn, 0}, "1B2442 3021 1B2842 4142", "889F 4142"},
+        {"old designation and ordering", {54, 51, kOn, 0}, "1B2440 724D 1B284A", "88B1"},
+        {"JIS X 0212", {53, 51, kOn, 0}, "1B242844 2243 1B284A", "FA55"},
+        {"an unknown sequence passes", {53, 51, kOn, 0}, "1B2441 3021", "1B2441 3021"},
+        {"ESC ( followed by an unknown byte", {53, 51, kOn, 0}, "1B2858 41", "1B2858 41"},
+        {"EUC katakana", {57, 51, kOn, 0}, "8EB1 41", "B1 41"},
+        {"EUC JIS X 0212", {57, 51, kOn, 0}, "8FA2C3 41", "FA55 41"},
+        {"a rejected byte 1-4 is no dead key at close", {57, 51, kOn, 0}, "8F0203", "20", false},
+        {"a held byte 1-4 is no dead key at close", {57, 51, kOn, 0}, "41 8F02", "41", false},
+        {"locking shifts", {55, 51, kOn, 0}, "1B7D B1 B2 1B7C B0A1", "B1 B2 889F"},
+        {"set 73 kanji", {73, 51, kOn, 0}, "1B4B 3021 1B48 41", "889F 41"},
+        {"a sequence begun at the end is not written", {53, 51, kOn, 0}, "41 1B24", "41"},
+        {"a first byte at the end is not written", {53, 51, kOn, 0}, "1B2442 30", ""},
+        {"katakana to half width", {53, 51, kHalf, 0}, "1B2442 252C 2522 2123 2551 2574 3021 1B284A",
+         "B6DE B1 A1 CADF B3DE 889F"},
+        {"EUC katakana to half width", {57, 51, kHalf, 0}, "A5AC A5A2", "B6DE B1"},
+        {"without the option full width stays", {57, 51, kOn, 0}, "A5AC", "834B"},
+    });
+}
+
+TEST_F(JapaneseLayer, ARecordEndPassesTheWriteSide) {
+    KXFILE f = Open(nullptr, {53, 51, kOn, 0}, {0, 8, 0});
+    ASSERT_NE(f, nullptr);
+    // A record end reaches the stream as 0xFF, between two pairs.
+    kx::CharsetState &s = *f->charset;
+    for (uint16_t v : {0x1B, 0x24, 0x42, 0x30, 0x21, 0x1FF, 0x30, 0x21}) ASSERT_GE(kx::CharsetPutValue(f, v), 0);
+    EXPECT_EQ(s.lowerSet, 52);
+    ASSERT_EQ(kxFileClose(f), 1);
+    EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.bin"))), ToHex(Hex("889F FF 889F")));
+}
+
+TEST_F(JapaneseLayer, DetectionSetsTheFromSetOnce) {
+    const uint32_t detect = kOn | CSF_DETECT_JAPANESE;
+    struct Blocks {
+        const char *label;
+        std::vector<const char *> blocks;
+        const char *expected;
+    } cases[] = {
+        {"JIS escapes", {"1B2442 3021 1B2842"}, "889F"},
+        {"Shift-JIS passes", {"41 82A0 B1"}, "41 82A0 B1"},
+        {"ASCII leaves the EUC from set", {"41 42", "B0A1"}, "41 42 889F"},
+        {"only the first block decides", {"41", "1B2442 3021"}, "41 1B2442 3021"},
+    };
+    for (const Blocks &c : cases) {
+        KXFILE f = Open(nullptr, {57, 51, detect, 0});
+        ASSERT_NE(f, nullptr);
+        for (const char *block : c.blocks) {
+            std::string bytes = Hex(block);
+            uint32_t put = 0;
+            EXPECT_EQ(kxFileWrite(f, bytes.data(), static_cast<uint32_t>(bytes.size()), &put), 1);
+        }
+        ASSERT_EQ(kxFileClose(f), 1);
+        EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.bin"))), ToHex(Hex(c.expected))) << c.label;
+    }
+}
+
+TEST_F(JapaneseLayer, KatakanaWidenAndNarrowBackForEveryByte) {
+    // Each half-width katakana, and each with either mark, read as full width
+    // for a JIS host and written back narrowed: the same bytes.
+    std::string all;
+    for (int k = 0xA1; k <= 0xDF; ++k) {
+        all += static_cast<char>(k);
+        all += static_cast<char>(k);
+        all += '\xDE';
+        all += static_cast<char>(k);
+        all += '\xDF';
+        all += 'x';
+    }
+    std::string jis = Read(all, {51, 53, kFull, 0});
+    EXPECT_EQ(jis.find('\xDE'), std::string::npos);
+    EXPECT_EQ(ToHex(Written(jis, {53, 51, kHalf, 0})), ToHex(all));
+}
+
+}  // namespace
