@@ -1,6 +1,7 @@
 // kxfile: the command-line tool. Built only on the public header.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "kxfiles.h"
@@ -11,9 +12,33 @@ namespace kxcli {
 // path lies on no drive the library knows (a message has been printed).
 std::string LibraryName(const std::string &path);
 
+// The POSIX path of a name the library gave back (a drive name such as
+// "C:\work\a.txt", or a relative name with backslashes).
+std::string PosixPath(const std::string &libraryName);
+
 // "kxfile: WHAT: <the library's message for its last error>" on stderr.
 void ReportLibraryError(const std::string &what);
 
+// A name in a 260-byte buffer, as the library's name functions take it (the
+// opening functions may rewrite it on a volume of 8.3 names).
+struct NameBuffer {
+    char text[260] = {};
+    // False, with a message, when the name is empty or too long.
+    bool Set(const std::string &name);
+};
+
+// The local file name (a POSIX path) that the library makes of a host's file
+// name, numbered when taken and `unique` is set; "" with a message printed.
+std::string LocalNameOf(const std::string &hostName, bool force83, bool dropLastExt, bool unique);
+
 int CopyCommand(int argc, char **argv);
+int SendCommand(int argc, char **argv);
+int ReceiveCommand(int argc, char **argv);
+int ConvertCommand(int argc, char **argv);
+int DetectCommand(int argc, char **argv);
+int CharsetsCommand(int argc, char **argv);
+int LsCommand(int argc, char **argv);
+int NameCommand(int argc, char **argv);
+int InspectCommand(int argc, char **argv);
 
 }  // namespace kxcli

@@ -17,21 +17,6 @@ void CopyUsage(FILE *out) {
                out);
 }
 
-// A name in a 260-byte buffer, as the opening functions take it (they may
-// rewrite it on a volume of 8.3 names).
-struct NameBuffer {
-    char text[260] = {};
-    bool Set(const std::string &name) {
-        if (name.empty()) return false;
-        if (name.size() >= sizeof text) {
-            std::fprintf(stderr, "kxfile: %s: File name too long\n", name.c_str());
-            return false;
-        }
-        std::memcpy(text, name.c_str(), name.size() + 1);
-        return true;
-    }
-};
-
 }  // namespace
 
 int CopyCommand(int argc, char **argv) {

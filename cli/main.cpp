@@ -5,15 +5,34 @@
 
 namespace {
 
+struct Command {
+    const char *name;
+    int (*run)(int argc, char **argv);
+    const char *summary;
+};
+
+constexpr Command kCommands[] = {
+    {"send", kxcli::SendCommand, "FILE [-o OUT]   the bytes a host receives for a PC file"},
+    {"receive", kxcli::ReceiveCommand, "[IN] -o FILE    a host's bytes written into a PC file"},
+    {"convert", kxcli::ConvertCommand, "IN OUT          both at once: a transfer on this machine"},
+    {"inspect", kxcli::InspectCommand, "FILE...         line ends, Ctrl-Z, tabs, 8-bit bytes, encoding"},
+    {"detect", kxcli::DetectCommand, "FILE...         the Japanese encoding of each file"},
+    {"charsets", kxcli::CharsetsCommand, "[SET]           the character sets, names and aliases"},
+    {"ls", kxcli::LsCommand, "PATTERN         directory matching with filters"},
+    {"name", kxcli::NameCommand, "HOSTNAME        the local name of a host's file name"},
+    {"copy", kxcli::CopyCommand, "SRC DST         copy a file through the library's streams"},
+};
+
 void Usage(FILE *out) {
     std::fputs("usage: kxfile COMMAND [ARGS]\n"
                "\n"
                "Prepares files for transfer between a PC and host computers.\n"
                "\n"
-               "commands:\n"
-               "  copy SRC DST    copy a file through the library's streams\n"
-               "\n"
-               "'kxfile COMMAND --help' describes a command.\n",
+               "commands:\n",
+               out);
+    for (const Command &command : kCommands) std::fprintf(out, "  %-9s%s\n", command.name, command.summary);
+    std::fputs("\n'kxfile COMMAND --help' describes a command.\n"
+               "Exit status: 0 success, 1 a failed operation, 2 bad usage.\n",
                out);
 }
 
@@ -28,7 +47,8 @@ int main(int argc, char **argv) {
         Usage(stdout);
         return 0;
     }
-    if (std::strcmp(argv[1], "copy") == 0) return kxcli::CopyCommand(argc, argv);
+    for (const Command &command : kCommands)
+        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc, argv);
     std::fprintf(stderr, "kxfile: unknown command '%s'\n", argv[1]);
     Usage(stderr);
     return 2;

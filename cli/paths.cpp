@@ -3,6 +3,7 @@
 // holds it (KXFILES_DRIVES, where C: is "/" unless the variable says otherwise);
 // a relative path stays relative, with backslashes.
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <cctype>
@@ -21,9 +22,21 @@ void ReportLibraryError(const std::string &what) {
     std::fprintf(stderr, "kxfile: %s: %s\n", what.c_str(), message);
 }
 
+bool NameBuffer::Set(const std::string &name) {
+    if (name.empty()) return false;
+    if (name.size() >= sizeof text) {
+        std::fprintf(stderr, "kxfile: %s: File name too long\n", name.c_str());
+        return false;
+    }
+    std::memcpy(text, name.c_str(), name.size() + 1);
+    return true;
+}
+
 #ifdef _WIN32
 
 std::string LibraryName(const std::string &path) { return path; }
+
+std::string PosixPath(const std::string &libraryName) { return libraryName; }
 
 #else
 
@@ -94,6 +107,22 @@ std::string LibraryName(const std::string &path) {
     name += ':';
     if (text.size() > best->root.size()) name += Backslashes(text.substr(best->root.size()));
     else name += '\\';
+    return name;
+}
+
+std::string PosixPath(const std::string &libraryName) {
+    std::string name = libraryName;
+    for (char &c : name)
+        if (c == '\\') c = '/';
+    bool onDrive = name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
+    if (!onDrive) return name;
+    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    for (const Drive &d : Drives())
+        if (d.letter == letter) {
+            std::string rest = name.substr(2);
+            if (rest.empty() || rest[0] != '/') rest.insert(rest.begin(), '/');
+            return d.root + rest;
+        }
     return name;
 }
 

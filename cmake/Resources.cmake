@@ -55,6 +55,7 @@ endfunction()
 # identity bytes") is its 256 bytes. Writes <out_dir>/resources.inc (the POSIX
 # resource table, included by src/platform/posix/resources.cpp) and
 # <out_dir>/charset_code_pages.inc (code page numbers of the registered sets),
+# <out_dir>/cli_charsets.inc (the names of every set for the kxfile command),
 # and returns the Windows resource statements in `rc_var`.
 function(kxfiles_generate_charset_resources out_dir rc_var)
   set(dir "${PROJECT_SOURCE_DIR}/resources/charsets")
@@ -79,17 +80,22 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
   set(c_pages "")
   set(pages_seen "")
   set(rc_text "")
+  set(cli_names "")
   foreach(row IN LISTS rows)
     if(row MATCHES "^#" OR row STREQUAL "")
       continue()
     endif()
-    if(NOT row MATCHES "^([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|")
+    if(NOT row MATCHES "^([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|(.*)$")
       message(FATAL_ERROR "resources/charsets/registry.txt: malformed row: ${row}")
     endif()
     set(id "${CMAKE_MATCH_1}")
     set(file "${CMAKE_MATCH_2}")
     set(name "${CMAKE_MATCH_3}")
     set(aliases "${CMAKE_MATCH_4}")
+    set(description "${CMAKE_MATCH_5}")
+    string(STRIP "${description}" description)
+    string(REPLACE "\\" "/" description "${description}")
+    string(REPLACE "\"" "'" description "${description}")
     string(STRIP "${id}" id)
     string(STRIP "${file}" file)
     string(STRIP "${name}" name)
@@ -97,6 +103,11 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
     if(NOT id MATCHES "^[0-9]+$" OR id GREATER 65535)
       message(FATAL_ERROR "resources/charsets/registry.txt: bad CharsetId in: ${row}")
     endif()
+    set(cli_aliases "${aliases}")
+    if(cli_aliases STREQUAL "-")
+      set(cli_aliases "")
+    endif()
+    string(APPEND cli_names "    {${id}, \"${name}\", \"${cli_aliases}\", \"${description}\"},\n")
 
     # Code pages named by the set's name or aliases: cpNNN, ibmNNN and
     # windows-NNNN give NNN; iso-8859-N gives 28590 + N.
@@ -202,6 +213,12 @@ ${c_entries}};
 // {code page, CharsetId} for every set whose name or alias names a code page.
 constexpr CodePageSet kCodePageSets[] = {
 ${c_pages}};
+" @ONLY)
+  file(CONFIGURE OUTPUT "${out_dir}/cli_charsets.inc" CONTENT
+"// Generated from resources/charsets/registry.txt by cmake/Resources.cmake; do not edit.
+// {CharsetId, name, aliases, description} of every registered set.
+constexpr CharsetName kCharsetNames[] = {
+${cli_names}};
 " @ONLY)
   set(${rc_var} "${rc_text}" PARENT_SCOPE)
 endfunction()

@@ -1,0 +1,35 @@
+// The character sets by name: the library's CharsetIds with their names and
+// aliases (IANA names where one exists), as the registry of the maps lists them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace kxcli {
+
+struct CharsetName {
+    uint16_t id;
+    const char *name;         // canonical name
+    const char *aliases;      // comma-separated, "" when none
+    const char *description;
+};
+
+std::span<const CharsetName> AllCharsets();
+
+// A set named by its name, one of its aliases (without regard to case) or its
+// number; nothing when the text names no known set.
+std::optional<uint16_t> CharsetByName(const std::string &text);
+
+// The canonical name of a set, or its number when it has none.
+std::string CharsetDisplayName(uint16_t id);
+
+// The PC double-byte sets (Shift-JIS and its relatives), whose text the
+// character-set layer turns into host sets on reading and back on writing.
+bool IsPcDoubleByteSet(uint16_t id);
+
+// The host sets whose double-byte text comes from or goes to Shift-JIS.
+bool IsHostDoubleByteSet(uint16_t id);
+
+}  // namespace kxcli

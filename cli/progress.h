@@ -1,0 +1,30 @@
+// A progress bar on standard error for long work.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+namespace kxcli {
+
+class Progress {
+public:
+    // forced: --progress (true) or --no-progress (false); without either the
+    // bar shows only when standard error is a terminal and the work is long.
+    Progress(uint64_t total, std::optional<bool> forced);
+    ~Progress();
+
+    void Update(uint64_t done);
+    void Finish();
+
+private:
+    void Draw(uint64_t done);
+
+    uint64_t total_;
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point lastDraw_;
+};
+
+}  // namespace kxcli

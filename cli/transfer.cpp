@@ -1,0 +1,316 @@
+#include "transfer.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "charset_names.h"
+#include "cli.h"
+#include "detect.h"
+#include "input_bytes.h"
+#include "loss_report.h"
+#include "progress.h"
+#include "staged_output.h"
+
+namespace kxcli {
+namespace {
+
+// Record mode takes its buffer length as a 16-bit count: the largest even
+// length below 65536. Every record (at most 32767 bytes and its prefix and
+// pad) fits, so a read always gives whole records.
+constexpr uint32_t kRecordBlock = 65534;
+constexpr uint32_t kPlainBlock = 256 * 1024;
+
+constexpr uint32_t kRecordEndsOnRead = TXT_READ_CR_ENDS_RECORD | TXT_READ_LF_ENDS_RECORD | TXT_READ_CRLF_ENDS_RECORD;
+
+class Handle {
+public:
+    ~Handle() { Close(); }
+    KXFILE file = nullptr;
+    bool Close() {
+        if (file == nullptr) return true;
+        int32_t ok = kxFileClose(file);
+        file = nullptr;
+        return ok != 0;
+    }
+};
+
+// Switches on the layers; false with the library's message under `what`.
+bool SetLayers(KXFILE file, const HandleLayers &layers, const std::string &what) {
+    int32_t error = 0;
+    if (layers.text != 0) error = kxFileSetTranslation(file, layers.text, layers.tabWidth);
+    if (error == 0 && layers.charset)
+        error = kxFileSetCharsetFlags(file, layers.from, layers.to, layers.charsetOptions, layers.variant);
+    if (error == 0 && layers.compression != 0) error = kxFileSetCompression(file, layers.compression);
+    if (error != 0) ReportLibraryError(what);
+    return error == 0;
+}
+
+// Standard input copied to a temporary file, for the layers (which read
+// files) and for the loss report (which must see everything before a byte is
+// written).
+class SpooledInput {
+public:
+    ~SpooledInput() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+    bool Spool() {
+        path = MakeTemporaryFile(TemporaryDirectory());
+        if (path.empty()) return false;
+        FILE *out = std::fopen(path.c_str(), "wb");
+        if (out == nullptr) return false;
+        std::vector<char> block(kPlainBlock);
+        bool ok = true;
+        for (size_t got; (got = std::fread(block.data(), 1, block.size(), stdin)) > 0;)
+            if (std::fwrite(block.data(), 1, got, out) != got) ok = false;
+        if (std::ferror(stdin)) ok = false;
+        if (std::fclose(out) != 0) ok = false;
+        if (!ok) std::fprintf(stderr, "kxfile: standard input: could not be spooled to %s\n", path.c_str());
+        return ok;
+    }
+    std::string path;
+};
+
+// The set the input's Japanese text is in, when the detection decides it.
+void DetectFromSet(TransferPlan &plan) {
+    InputBytes input;
+    if (!input.Open(plan.input)) return;
+    Detection detection = DetectJapanese(input);
+    HandleLayers &layers = plan.reader.charset ? plan.reader : plan.writer;
+    if (detection.charset != 0) layers.from = detection.charset;
+}
+
+// The loss report; false when the transfer must not go on (--strict with a
+// loss, or an unreadable input).
+bool CheckLosses(const TransferPlan &plan, int &status) {
+    const HandleLayers &layers = plan.reader.charset ? plan.reader : plan.writer;
+    LossReport report;
+    if (layers.charset && (layers.charsetOptions & CSF_TRANSLATE) != 0) {
+        InputBytes input;
+        if (!input.Open(plan.input) || !ScanLosses(input, layers.from, layers.to, plan.kanaToFull, report)) {
+            status = 1;
+            return false;
+        }
+    }
+    if (plan.report || (plan.strict && report.count > 0))
+        PrintLossReport(report, plan.input, layers.from, layers.to);
+    if (plan.strict && report.count > 0) {
+        std::fprintf(stderr, "kxfile: %s: nothing written (--strict)\n", plan.input.c_str());
+        status = 1;
+        return false;
+    }
+    return true;
+}
+
+// How the read bytes reach the writing handle.
+enum class Pipe {
+    kPlain,     // as they are read
+    kRecords,   // both handles in record mode
+    kUnframed,  // the reader in record mode; each record given its line end here
+};
+
+// Record ends that the reading side makes must reach the writing side as
+// record ends, not as the byte 0xFF that also stands for itself: both
+// handles then speak record mode, whose length prefixes carry every byte
+// value and every record end. When the writing side's text layer does
+// nothing but end records, and its character-set layer (if any) is a plain
+// single-byte table that gives the same bytes on the reading side, the
+// records are instead framed off here and given their line end, and the
+// writing handle takes plain blocks: the same bytes, without the cost of
+// passing every byte through the writing side's layers one at a time.
+Pipe ChoosePipe(TransferPlan &plan) {
+    HandleLayers &reader = plan.reader, &writer = plan.writer;
+    bool records = (reader.text & kRecordEndsOnRead) != 0 && reader.compression == 0 && writer.compression == 0 &&
+                   plan.input != "-" && writer.Any();
+    if (!records) return Pipe::kPlain;
+    std::optional<std::string> lineEnd;
+    switch (writer.text) {
+    case TXT_WRITE_RECORD_CR: lineEnd = "\r"; break;
+    case TXT_WRITE_RECORD_LF: lineEnd = "\n"; break;
+    case TXT_WRITE_RECORD_CRLF: lineEnd = "\r\n"; break;
+    case TXT_WRITE_RECORD_NOTHING: lineEnd = ""; break;
+    default: break;
+    }
+    bool tableMoves = !writer.charset || (!reader.charset && !IsPcDoubleByteSet(writer.to) &&
+                                          !IsPcDoubleByteSet(writer.from) && writer.variant == 0 && !plan.detect);
+    if (!lineEnd || !tableMoves) return Pipe::kRecords;
+    if (writer.charset) {
+        reader.charset = true;
+        reader.from = writer.from;
+        reader.to = writer.to;
+        reader.charsetOptions = writer.charsetOptions;
+        writer.charset = false;
+    }
+    writer.text = 0;
+    plan.recordEnd = *lineEnd;
+    // A translation through the table alone (no OEM/ANSI step, no national
+    // row, no double-byte text) is the table that kxFileSetupXlat hands out
+    // for the layer's own request; it is applied here while the records are
+    // framed off, a block at a time instead of a value at a time. Without a
+    // table the layer passes bytes unchanged, and so does the identity.
+    if (reader.charset && reader.charsetOptions == CSF_TRANSLATE && reader.variant == 0 &&
+        !IsPcDoubleByteSet(reader.from) && !IsPcDoubleByteSet(reader.to)) {
+        std::array<uint8_t, 256> table;
+        if (!kxFileSetupXlat(reader.from, reader.to, table.data(), 256, 0x20, XLAT_APPROXIMATE | XLAT_KEEP_CONTROLS))
+            for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);
+        plan.recordTable = table;
+        reader.charset = false;
+    }
+    return Pipe::kUnframed;
+}
+
+// Length-prefixed records (a 16-bit little-endian length, the data, a pad
+// byte after odd data) as lines ending in `lineEnd`, their data translated
+// through `table` when there is one.
+void Unframe(const unsigned char *framed, uint32_t length, const TransferPlan &plan, std::vector<unsigned char> &lines) {
+    lines.resize(length / 2 * (2 + plan.recordEnd.size()) + length);
+    unsigned char *out = lines.data();
+    uint32_t position = 0;
+    while (position + 2 <= length) {
+        uint32_t size = framed[position] | static_cast<uint32_t>(framed[position + 1]) << 8;
+        position += 2;
+        if (plan.recordTable) {
+            const std::array<uint8_t, 256> &table = *plan.recordTable;
+            for (uint32_t i = 0; i < size; ++i) out[i] = table[framed[position + i]];
+        } else {
+            std::memcpy(out, framed + position, size);
+        }
+        out += size;
+        std::memcpy(out, plan.recordEnd.data(), plan.recordEnd.size());
+        out += plan.recordEnd.size();
+        position += size + (size & 1);
+    }
+    lines.resize(static_cast<size_t>(out - lines.data()));
+}
+
+uint64_t SizeOf(const std::string &path) {
+    std::error_code error;
+    uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+}  // namespace
+
+int RunTransfer(TransferPlan plan) {
+    SpooledInput spooled;
+    bool inputNeedsFile = plan.reader.Any() || plan.report || plan.strict || plan.detect;
+    std::string inputName = plan.input == "-" ? "standard input" : plan.input;
+    if (plan.input == "-" && inputNeedsFile) {
+        if (!spooled.Spool()) return 1;
+        plan.input = spooled.path;
+    }
+    if (plan.detect) DetectFromSet(plan);
+    int status = 0;
+    if ((plan.report || plan.strict) && !CheckLosses(plan, status)) return status;
+
+    Pipe pipe = ChoosePipe(plan);
+
+    Handle in;
+    FILE *standardIn = nullptr;
+    if (plan.input == "-") {
+        standardIn = stdin;
+    } else {
+        NameBuffer name;
+        if (!name.Set(LibraryName(plan.input))) return 1;
+        in.file = kxFileOpen(name.text, 0);
+        if (in.file == nullptr) {
+            ReportLibraryError(inputName);
+            return 1;
+        }
+        if (!SetLayers(in.file, plan.reader, inputName)) return 1;
+    }
+
+    StagedOutput staged;
+    Handle out;
+    FILE *standardOut = nullptr;
+    std::string outputName = plan.output == "-" ? "standard output" : plan.output;
+    if (plan.output == "-" && !plan.writer.Any()) {
+        standardOut = stdout;
+    } else {
+        NameBuffer name;
+        if (!name.Set(staged.Begin(plan.output, plan.append, plan.keepPartial))) return 1;
+        out.file = plan.append && plan.output != "-" ? kxFileAppend(name.text, plan.skipCtrlZ, 1)
+                                                    : kxFileCreate(name.text, 1);
+        if (out.file == nullptr) {
+            ReportLibraryError(outputName);
+            return 1;
+        }
+        if (!SetLayers(out.file, plan.writer, outputName)) return 1;
+    }
+
+    if (pipe != Pipe::kPlain && !SetLayers(in.file, {.compression = 32}, inputName)) return 1;
+    if (pipe == Pipe::kRecords && !SetLayers(out.file, {.compression = 32}, outputName)) return 1;
+    // A writer in record mode or expanding takes fewer bytes than it is given
+    // (prefixes and pad bytes, compressed codes): only plain writes must take all.
+    bool countsEveryByte = pipe != Pipe::kRecords && plan.writer.compression == 0;
+
+    uint32_t blockSize = pipe == Pipe::kPlain ? kPlainBlock : kRecordBlock;
+    std::vector<unsigned char> block(blockSize);
+    std::vector<unsigned char> lines;  // Pipe::kUnframed: the records with their line ends
+    Progress progress(plan.input == "-" ? 0 : SizeOf(plan.input), plan.input == "-" ? std::optional<bool>(false) : plan.progress);
+    uint64_t consumed = 0;
+    uint32_t lastStreamCount = 0;
+    for (;;) {
+        uint32_t got = 0;
+        if (standardIn != nullptr) {
+            got = static_cast<uint32_t>(std::fread(block.data(), 1, blockSize, standardIn));
+            if (got == 0 && std::ferror(standardIn)) {
+                std::fprintf(stderr, "kxfile: standard input: read error\n");
+                status = 1;
+                break;
+            }
+        } else if (!kxFileRead(in.file, block.data(), blockSize, &got)) {
+            ReportLibraryError(inputName);
+            status = 1;
+            break;
+        }
+        if (got == 0) break;
+        const unsigned char *data = block.data();
+        if (pipe == Pipe::kUnframed) {
+            Unframe(block.data(), got, plan, lines);
+            data = lines.data();
+            got = static_cast<uint32_t>(lines.size());
+        }
+        if (standardOut != nullptr) {
+            if (std::fwrite(data, 1, got, standardOut) != got) {
+                std::fprintf(stderr, "kxfile: standard output: write error\n");
+                status = 1;
+                break;
+            }
+        } else {
+            uint32_t put = 0;
+            if (!kxFileWrite(out.file, data, got, &put) || (countsEveryByte && put != got)) {
+                ReportLibraryError(outputName);
+                status = 1;
+                break;
+            }
+        }
+        if (in.file != nullptr) {
+            // The stream's count of bytes taken from the file is 32 bits wide.
+            uint32_t streamCount = kxFileGetBytesRead(in.file, 0);
+            consumed += static_cast<uint32_t>(streamCount - lastStreamCount);
+            lastStreamCount = streamCount;
+            progress.Update(consumed);
+        }
+    }
+    progress.Finish();
+    in.Close();
+    if (out.file != nullptr && !out.Close() && status == 0) {
+        ReportLibraryError(outputName);
+        status = 1;
+    }
+    if (standardOut != nullptr && std::fflush(standardOut) != 0 && status == 0) {
+        std::fprintf(stderr, "kxfile: standard output: write error\n");
+        status = 1;
+    }
+    if (standardOut == nullptr) {
+        if (status == 0 && !staged.Commit()) status = 1;
+        if (status != 0) staged.Abort();
+    }
+    return status;
+}
+
+}  // namespace kxcli

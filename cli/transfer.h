@@ -1,0 +1,44 @@
+// One transfer: a file read through one handle's layers and written through
+// another's, with the loss report, the progress bar and an output that never
+// half-exists. send, receive and convert differ only in how they set it up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kxcli {
+
+// The layers of one handle, switched on in the order text, character set,
+// compression (the library stacks them in its own fixed order).
+struct HandleLayers {
+    uint32_t text = 0;  // TXT_* options; 0: no text layer
+    uint32_t tabWidth = 8;
+    bool charset = false;
+    uint16_t from = 0, to = 0;
+    uint32_t charsetOptions = 0, variant = 0;
+    uint32_t compression = 0;  // 1, 2, 4, 8, or 32 for record mode; 0: none
+
+    bool Any() const { return text != 0 || charset || compression != 0; }
+};
+
+struct TransferPlan {
+    std::string input = "-";   // command-line path; "-": standard input
+    std::string output = "-";  // command-line path; "-": standard output
+    HandleLayers reader, writer;
+    bool append = false, skipCtrlZ = false, keepPartial = false;
+    bool report = false, strict = false;
+    bool detect = false;  // the from set is detected from the input
+    bool kanaToFull = false;
+    std::optional<bool> progress;
+    // Set by the transfer when it frames records off itself: their line end,
+    // and the single-byte table their data go through.
+    std::string recordEnd;
+    std::optional<std::array<uint8_t, 256>> recordTable;
+};
+
+// Runs the transfer; returns the exit code (0, or 1 with a message printed).
+int RunTransfer(TransferPlan plan);
+
+}  // namespace kxcli

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# kxfile end to end with Japanese text: Shift-JIS to the JIS and EUC host sets
+# and back, half-width katakana, detection of received text. iconv is the
+# reference for what the host bytes mean.
+source "$(dirname "$0")/lib.sh"
+command -v iconv >/dev/null || { echo "iconv is needed" >&2; exit 1; }
+sample="$SOURCE_DIR/samples/sjis-kana.txt"
+iconv -f SHIFT_JIS -t UTF-8 "$sample" > want.utf8
+
+# To ISO-2022-JP: kanji shifted in by ESC $ B, katakana by ESC ( I; the text
+# means what the Shift-JIS text means, and comes back byte for byte.
+run convert "$sample" jis.txt --from shift_jis --to iso-2022-jp
+expect_status 0 "convert to ISO-2022-JP"
+expect_in $'\033$B' jis.txt "ISO-2022-JP kanji designation"
+expect_in $'\033(I' jis.txt "ISO-2022-JP katakana designation"
+if LC_ALL=C grep -q $'[\x80-\xff]' jis.txt; then fail "ISO-2022-JP text holds 8-bit bytes"; fi
+iconv -f ISO-2022-JP-3 -t UTF-8 jis.txt > jis.utf8 2>/dev/null
+expect_same want.utf8 jis.utf8 "ISO-2022-JP text read by iconv"
+run convert jis.txt jis-back.txt --from iso-2022-jp --to shift_jis
+expect_same "$sample" jis-back.txt "ISO-2022-JP back to Shift-JIS"
+
+# To EUC-JP: the bytes iconv writes, and back.
+iconv -f SHIFT_JIS -t EUC-JP "$sample" > want.euc
+run convert "$sample" euc.txt --from shift_jis --to euc-jp
+expect_same want.euc euc.txt "convert to EUC-JP"
+run convert want.euc euc-back.txt --from euc-jp --to shift_jis
+expect_same "$sample" euc-back.txt "EUC-JP back to Shift-JIS"
+
+# Received text of unknown encoding: --detect decides it.
+run receive want.euc --detect --to shift_jis -o detected.txt
+expect_status 0 "receive --detect"
+expect_same "$sample" detected.txt "receive --detect of EUC-JP"
+"$KXFILE" detect jis.txt > out.txt
+expect_in "jis.txt: jis-7bit-x0212 (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
+
+# Half-width katakana made full-width on the way: the host text is the
+# full-width text that iconv makes of the same words.
+printf '\xb6\xde\xb7\xde \xca\xdf\xb1\n' > kana.txt
+printf 'ガギ パア\n' | iconv -f UTF-8 -t ISO-2022-JP > want-full.jis
+run convert kana.txt full.jis --from shift_jis --to iso-2022-jp --kana-to-full
+iconv -f ISO-2022-JP -t UTF-8 full.jis > full.utf8 2>/dev/null
+iconv -f ISO-2022-JP -t UTF-8 want-full.jis > want-full.utf8
+expect_same want-full.utf8 full.utf8 "--kana-to-full"
+
+# The host set 73 has no katakana: the loss report counts each one.
+run convert kana.txt k73.txt --from shift_jis --to jis-7bit-esc-k --report
+expect_in "7 characters without a counterpart" err.txt "katakana and their marks lost to set 73"
+
+finish

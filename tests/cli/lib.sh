@@ -1,0 +1,54 @@
+# Shared by the kxfile end-to-end tests. A test script is run as
+#   bash SCRIPT KXFILE SOURCE_DIR
+# in a fresh temporary directory, which it leaves when done.
+set -uo pipefail
+KXFILE="$(realpath "$1")"
+SOURCE_DIR="$(realpath "$2")"
+EXPECTED="$SOURCE_DIR/tests/cli/expected"
+WORK="$(mktemp -d)"
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Runs kxfile; its exit status in $status, its output in out.txt and err.txt.
+run() {
+  "$KXFILE" "$@" >out.txt 2>err.txt
+  status=$?
+}
+
+expect_status() {  # STATUS WHAT
+  [ "$status" = "$1" ] || fail "$2: exit status $status, expected $1; stderr: $(head -c 400 err.txt)"
+}
+
+expect_same() {  # EXPECTED_FILE ACTUAL_FILE WHAT
+  if ! cmp -s "$1" "$2"; then
+    fail "$3: $2 differs from $1"
+    diff <(od -An -c "$1") <(od -An -c "$2") | head -10 >&2
+  fi
+}
+
+expect_in() {  # TEXT FILE WHAT
+  grep -qF -- "$1" "$2" || fail "$3: '$1' not in $2: $(head -c 300 "$2" | cat -v)"
+}
+
+expect_missing() {  # PATH WHAT
+  [ ! -e "$1" ] || fail "$2: $1 exists"
+}
+
+# No temporary file of a transfer is left in DIR.
+expect_no_temporaries() {  # DIR WHAT
+  if ls "$1" | grep -q '^KX.*\.TMP$'; then fail "$2: temporary file left in $1"; fi
+}
+
+finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+  fi
+  echo "all checks passed"
+}
