@@ -101,7 +101,7 @@ private:
     enum State { kPlain, kPair, kEscape, kSingleShift2, kSingleShift3, kEscapeDollar, kEscapeParen };
 
     bool IsFirstByte(uint16_t set, int c) const {
-        if (set >= 52 && set <= 57) return c >= 0xA1 && c <= 0xFE;
+        if ((set >= 52 && set <= 57) || set == 73) return c >= 0xA1 && c <= 0xFE;
         if (set == 62 || set == 69) return c >= 0xA1 && c <= 0xFE;
         if (set == 51) return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
         if (set == 59 || set == 60 || set == 61 || set == 77) return c >= 0x81 && c <= 0xFE;
@@ -126,6 +126,15 @@ private:
 };
 
 void HostTextScanner::Put(int b, uint64_t offset) {
+    // A control, a space or DEL is never the rest of a character: what was
+    // begun becomes a space, as the library writes it, and the byte stands
+    // for itself.
+    if ((state_ == kPair || state_ == kSingleShift3) && (b < 0x21 || b == 0x7F)) {
+        Count(report_, firstOffset_, hasFirst_ || state_ == kPair ? Hex(first_) : Hex(0x8F),
+              "a character cut short, written as a space");
+        state_ = kPlain;
+        hasFirst_ = false;
+    }
     switch (state_) {
     case kPair: Convert(b); return;
     case kEscape:
@@ -157,7 +166,7 @@ void HostTextScanner::Put(int b, uint64_t offset) {
     case kEscapeParen:
         state_ = kPlain;
         if (b == 'I') lowerSet_ = 58;
-        else if (b == 'J') lowerSet_ = 0;
+        else if (b == 'J' || b == 'B') lowerSet_ = 0;  // ESC ( B (ASCII) ends a kanji run like ESC ( J
         return;
     case kPlain: break;
     }

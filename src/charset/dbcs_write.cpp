@@ -47,6 +47,10 @@ int Consume(CharsetState &s) {
     return 0;
 }
 
+// Whether `v` can never be the second byte of a host pair: a record end, a
+// control (a line end, a tab, ESC, NUL), a space or DEL.
+bool EndsPendingCharacter(uint16_t v) { return v == kValueRecordEnd || v < 0x21 || v == 0x7F; }
+
 int Pass(CharsetState &s) {
     s.shiftState = kParseText;
     return 1;
@@ -249,8 +253,18 @@ int HostShiftParser(CharsetState &s, uint16_t &v) {
 }
 
 int WriteDoubleByte(FileHandle *handle, uint16_t v) {
-    if (v == kValueRecordEnd) return CharsetOutput(handle, v);
     CharsetState &s = *handle->charset;
+    // A first byte (or an EUC 0x8F) still waiting for the rest of its
+    // character when such a value comes was a broken character: it becomes
+    // the converter's space, and the value is taken as itself, so that a
+    // line end is never swallowed as half of a pair.
+    if ((s.shiftState == kParseSecondByte || s.shiftState == kParseEucSupplement) && EndsPendingCharacter(v)) {
+        ClearPending(s);
+        s.shiftState = kParseText;
+        int r = CharsetOutput(handle, kSubstitute);
+        if (r < 0) return r;
+    }
+    if (v == kValueRecordEnd) return CharsetOutput(handle, v);
     if (HostShiftParser(s, v) == 0) return v;
     // A buffer in memory takes a character whole or not at all, so that a
     // full buffer never ends in half a pair.

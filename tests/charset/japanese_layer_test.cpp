@@ -165,8 +165,11 @@ TEST_F(JapaneseLayer, WritingHostDataToShiftJis) {
         {"ESC ( followed by an unknown byte", {53, 51, kOn, 0}, "1B2858 41", "1B2858 41"},
         {"EUC katakana", {57, 51, kOn, 0}, "8EB1 41", "B1 41"},
         {"EUC JIS X 0212", {57, 51, kOn, 0}, "8FA2C3 41", "FA55 41"},
-        {"a rejected byte 1-4 is no dead key at close", {57, 51, kOn, 0}, "8F0203", "20", false},
-        {"a held byte 1-4 is no dead key at close", {57, 51, kOn, 0}, "41 8F02", "41", false},
+        {"a control after 0x8F is no half of a character", {57, 51, kOn, 0}, "8F0203", "20 0203", false},
+        {"nor after its first byte", {57, 51, kOn, 0}, "41 8FA202", "41 20 02", false},
+        {"a line end cuts a JIS first byte short", {53, 51, kOn, 0}, "1B2442 30 0A 3021", "20 0A 889F"},
+        {"an EUC first byte before a line end", {57, 51, kOn, 0}, "B0 0D0A A4A2", "20 0D0A 82A0"},
+        {"ESC after a first byte begins a sequence", {53, 51, kOn, 0}, "1B2442 30 1B2842 41", "20 41"},
         {"locking shifts", {55, 51, kOn, 0}, "1B7D B1 B2 1B7C B0A1", "B1 B2 889F"},
         {"set 73 kanji", {73, 51, kOn, 0}, "1B4B 3021 1B48 41", "889F 41"},
         {"a sequence begun at the end is not written", {53, 51, kOn, 0}, "41 1B24", "41"},
@@ -183,10 +186,12 @@ TEST_F(JapaneseLayer, ARecordEndPassesTheWriteSide) {
     ASSERT_NE(f, nullptr);
     // A record end reaches the stream as 0xFF, between two pairs.
     kx::CharsetState &s = *f->charset;
-    for (uint16_t v : {0x1B, 0x24, 0x42, 0x30, 0x21, 0x1FF, 0x30, 0x21}) ASSERT_GE(kx::CharsetPutValue(f, v), 0);
+    // A first byte cut short by a record end becomes a space before it.
+    for (uint16_t v : {0x1B, 0x24, 0x42, 0x30, 0x21, 0x1FF, 0x30, 0x21, 0x30, 0x1FF})
+        ASSERT_GE(kx::CharsetPutValue(f, v), 0);
     EXPECT_EQ(s.lowerSet, 52);
     ASSERT_EQ(kxFileClose(f), 1);
-    EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.bin"))), ToHex(Hex("889F FF 889F")));
+    EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.bin"))), ToHex(Hex("889F FF 889F 20 FF")));
 }
 
 TEST_F(JapaneseLayer, DetectionSetsTheFromSetOnce) {

@@ -46,4 +46,19 @@ expect_same want-full.utf8 full.utf8 "--kana-to-full"
 run convert kana.txt k73.txt --from shift_jis --to jis-7bit-esc-k --report
 expect_in "7 characters without a counterpart" err.txt "katakana and their marks lost to set 73"
 
+# Host text to Shift-JIS: the loss report follows the host's designations as
+# the library does. After ESC ( B the bytes are single-byte text again, so A
+# and the line end are no pair; between ESC K and ESC H (set 73) they are, and
+# a pair that cannot be a character is lost.
+printf '\033$B0!\033(BA\n' > ascii-after.jis
+run convert ascii-after.jis ascii-after.sjis --from iso-2022-jp --to shift_jis --report
+expect_in "nothing lost" err.txt "loss report after ESC ( B"
+printf '\x88\x9fA\n' > want-ascii-after.sjis
+expect_same want-ascii-after.sjis ascii-after.sjis "ESC ( B returns to single-byte text"
+printf '\033K0!A\n\033H' > bad-pair.73
+run convert bad-pair.73 bad-pair.sjis --from jis-7bit-esc-k --to shift_jis --report
+expect_in "1 character without a counterpart" err.txt "loss report of a set 73 character cut short"
+printf '\x88\x9f \n' > want-bad-pair.sjis
+expect_same want-bad-pair.sjis bad-pair.sjis "a line end after a set 73 first byte is kept"
+
 finish
