@@ -45,9 +45,6 @@ for target in iso-2022-jp euc-jp; do
   $kxfile convert "out/sjis-kana.$target" "out/sjis-kana.roundtrip-$target.txt" --from "$target" --to shift_jis --report
   echo "sizes: samples/sjis-kana.txt $(size samples/sjis-kana.txt), out/sjis-kana.$target $(size "out/sjis-kana.$target"), out/sjis-kana.roundtrip-$target.txt $(size "out/sjis-kana.roundtrip-$target.txt")"
   echo "round trip: $(compare samples/sjis-kana.txt "out/sjis-kana.roundtrip-$target.txt")"
-  if cmp -s samples/sjis-kana.txt "out/sjis-kana.$target"; then
-    echo "note: out/sjis-kana.$target holds the Shift-JIS bytes unchanged: this build's character-set layer does not convert Japanese text yet"
-  fi
 done
 echo
 
