@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "charset/charset_layer.h"
+#include "core/block_paths.h"
 #include "compress/compression_layer.h"
 #include "core/layer_values.h"
 #include "core/stream.h"
@@ -27,6 +29,77 @@ inline int ValueFromBelow(FileHandle *handle) {
     return GetByte(handle->stream);
 }
 
+// ValueFromBelow for the length of one read, a value per call, with a block
+// path for the bytes that need no work below: without the character-set layer,
+// a byte in the stream's buffer that the text layer (in its normal phase)
+// passes unchanged, any byte above Ctrl-Z but 0xFF, or any byte at all without
+// the text layer. Such a byte is taken straight from the buffer through a
+// cursor held here, as TextGetValue's or GetByte's inline half would take it;
+// every other value comes from ValueFromBelow, after Commit has written the
+// cursor back. The values are those of ValueFromBelow, one for one.
+//
+// Commit before anything else looks at the stream or the text layer: it stores
+// the cursor and the unread count, and adds the bytes taken to the text
+// layer's column, as the inline halves do byte by byte.
+class BelowReader {
+public:
+    explicit BelowReader(FileHandle *handle) : handle_(handle) { Reload(); }
+
+    int operator()() {
+        if (at_ != end_ && static_cast<uint32_t>(*at_ - plainLow_) < plainSpan_) [[likely]]
+            return *at_++;
+        Commit();
+        int v = ValueFromBelow(handle_);
+        Reload();
+        return v;
+    }
+
+    // The bytes at the cursor that the block path may take (Plain tells which
+    // of them it would), without taking them; Skip takes them.
+    const uint8_t *Cursor() const { return at_; }
+    uint32_t Left() const { return static_cast<uint32_t>(end_ - at_); }
+    bool Plain(uint8_t byte) const { return static_cast<uint32_t>(byte - plainLow_) < plainSpan_; }
+    // The plain bytes below 0x80 are those from PlainLow() up.
+    uint32_t PlainLow() const { return plainLow_; }
+    void Skip(uint32_t n) { at_ += n; }
+
+    void Commit() {
+        auto taken = static_cast<uint32_t>(at_ - start_);
+        if (taken == 0) return;
+        BufferedStream *stream = handle_->stream;
+        stream->cursor += taken;
+        stream->count -= taken;
+        if (handle_->flags & kLayerText)
+            handle_->text->work.column = static_cast<uint16_t>(handle_->text->work.column + taken);
+        start_ = at_;
+    }
+
+private:
+    // Where the block path may take bytes now: none with the character-set
+    // layer or outside the text layer's normal phase.
+    void Reload() {
+        BufferedStream *stream = handle_->stream;
+        start_ = at_ = end_ = stream->cursor;
+        if (!BlockPaths() || (handle_->flags & kLayerCharset)) return;
+        if (handle_->flags & kLayerText) {
+            if (handle_->text->work.phase != kTextNormal) return;
+            plainLow_ = textchar::kCtrlZ + 1;  // 27-254: above Ctrl-Z, not 0xFF
+            plainSpan_ = textchar::kFF - plainLow_;
+        } else {
+            plainLow_ = 0;
+            plainSpan_ = 256;
+        }
+        end_ = at_ + stream->count;
+    }
+
+    FileHandle *handle_;
+    const uint8_t *start_ = nullptr;  // the cursor at the last Commit
+    const uint8_t *at_ = nullptr;
+    const uint8_t *end_ = nullptr;
+    uint32_t plainLow_ = 0;  // the block path takes the bytes b with b - plainLow_ < plainSpan_
+    uint32_t plainSpan_ = 0;
+};
+
 // Puts a value (a byte or kValueRecordEnd) to the layer below, chosen as in
 // ValueFromBelow; the stream stores a record end as the byte 0xFF. A negative
 // result is a failure, already recorded.
@@ -42,7 +115,7 @@ inline int PutBelow(FileHandle *handle, int value) {
 inline bool PutBytesBelow(FileHandle *handle, const uint8_t *bytes, uint32_t length) {
     uint32_t i = 0;
     while (i < length) {
-        if ((handle->flags & (kLayerCharset | kLayerText)) == kLayerText) {
+        if ((handle->flags & (kLayerCharset | kLayerText)) == kLayerText && BlockPaths()) {
             uint32_t taken = 0;
             if (!TextPutPlainBytes(handle, bytes + i, length - i, &taken)) return false;
             i += taken;
@@ -51,6 +124,14 @@ inline bool PutBytesBelow(FileHandle *handle, const uint8_t *bytes, uint32_t len
         if (PutBelow(handle, bytes[i++]) < 0) return false;
     }
     return true;
+}
+
+// Puts `count` copies (at most 256) of the data byte `byte` below, as one
+// PutBelow per copy would, through PutBytesBelow. False after a failure.
+inline bool PutCopiesBelow(FileHandle *handle, uint8_t byte, uint32_t count) {
+    uint8_t copies[256];
+    std::memset(copies, byte, count);
+    return PutBytesBelow(handle, copies, count);
 }
 
 // Record mode (record_mode.cpp).

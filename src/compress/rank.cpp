@@ -17,6 +17,7 @@
 // end code (eleven 1-bits), which closes data that do not end on a byte.
 #include <bit>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "compress/space.h"
@@ -89,16 +90,23 @@ constexpr uint32_t SuffixBits(uint32_t cls) { return cls == 0 ? 1 : cls; }
 // keeps the order. So the entries of one count stand together.
 //
 // For the length of one read or write the table is worked on in a copy of its
-// own: counts and symbols in separate arrays, the inverse map, and for each
+// own: the symbols in rank order, each symbol's rank, the counts, and for each
 // count x the number of entries counted above x, which is where the group of
 // count x begins. Being local, its stores cannot touch the stream or the state
 // record, so the hot loops keep those in registers.
+//
+// The compressor keeps each symbol's rank and count together (place): it
+// knows the symbol before its rank, so one load gives both, rather than the
+// rank and then the count, which shortens the chain of loads each symbol waits
+// for. The expander knows the rank first and keeps the counts by rank (count).
 struct WorkTable {
-    uint8_t count[256];
+    uint8_t count[256];    // expander: the count of the entry at each rank
     uint8_t symbol[256];
-    uint8_t rankOf[256];
+    uint16_t place[257];   // compressor: each symbol's rank | its count << 8; one spare
     uint16_t above[256];  // entries whose count is greater than the index (0-256)
 };
+
+constexpr uint16_t Place(uint32_t rank, uint32_t count) { return static_cast<uint16_t>(rank | count << 8); }
 
 // above[] from the counts alone.
 inline void CountAbove(WorkTable &w) {
@@ -116,13 +124,16 @@ void LoadTable(WorkTable &w, const CompressionState &s) {
         w.count[r] = s.ranks[r].count;
         w.symbol[r] = s.ranks[r].symbol;
     }
-    for (uint32_t r = 0; r < 256; ++r) w.rankOf[w.symbol[r]] = static_cast<uint8_t>(r);
+    for (uint32_t r = 0; r < 256; ++r) w.place[w.symbol[r]] = Place(r, w.count[r]);
     CountAbove(w);
 }
 
+// The compressor's counts are those of place, the expander's those of count.
+template <bool kBySymbol>
 void StoreTable(const WorkTable &w, CompressionState &s) {
     for (uint32_t r = 0; r < 256; ++r) {
-        s.ranks[r] = RankEntry{w.count[r], w.symbol[r]};
+        uint8_t count = kBySymbol ? static_cast<uint8_t>(w.place[w.symbol[r]] >> 8) : w.count[r];
+        s.ranks[r] = RankEntry{count, w.symbol[r]};
         s.rankOf[w.symbol[r]] = static_cast<uint8_t>(r);
     }
     // The first rank of each count that some entry has.
@@ -131,10 +142,19 @@ void StoreTable(const WorkTable &w, CompressionState &s) {
 
 // Halving: the entries above count x afterwards are those counted above 2x+1
 // before; nothing counts above 127 afterwards.
+void HalveAbove(uint16_t (&above)[256]) {
+    for (uint32_t x = 0; x < 128; ++x) above[x] = above[2 * x + 1];
+    for (uint32_t x = 128; x < 256; ++x) above[x] = 0;
+}
+
 [[gnu::noinline]] void HalveCounts(WorkTable &w) {
     for (uint8_t &c : w.count) c = static_cast<uint8_t>(c >> 1);
-    for (uint32_t x = 0; x < 128; ++x) w.above[x] = w.above[2 * x + 1];
-    for (uint32_t x = 128; x < 256; ++x) w.above[x] = 0;
+    HalveAbove(w.above);
+}
+
+[[gnu::noinline]] void HalvePlaces(WorkTable &w) {
+    for (uint32_t x = 0; x < 256; ++x) w.place[x] = Place(w.place[x] & 0xFF, w.place[x] >> 9);
+    HalveAbove(w.above);
 }
 
 // After the symbol at rank r was coded: its count goes up by one, and it moves
@@ -145,20 +165,38 @@ void StoreTable(const WorkTable &w, CompressionState &s) {
 // Entry t = above[old] has the old count too, so only the symbols change places
 // and t takes the new count; one more entry now counts above `old`, and no other
 // number of entries above a count changes. When t is r nothing moves.
-template <bool kInverse>
+//
+// Where t is r (most often) the stores at t and at r go to one place; the
+// store at r, whose address is known early, comes last and gives the value, so
+// that the next symbol's loads from r need not wait for t to be known.
 inline void UpdateRanks(WorkTable &w, uint32_t r) {
     const uint32_t old = w.count[r];
     const uint32_t t = w.above[old];
     w.above[old] = static_cast<uint16_t>(t + 1);
     const uint8_t moving = w.symbol[r], displaced = w.symbol[t];
-    w.symbol[r] = displaced;
     w.symbol[t] = moving;
+    w.symbol[r] = displaced;
     w.count[t] = static_cast<uint8_t>(old + 1);
-    if constexpr (kInverse) {
-        w.rankOf[displaced] = static_cast<uint8_t>(r);
-        w.rankOf[moving] = static_cast<uint8_t>(t);
-    }
+    w.count[r] = static_cast<uint8_t>(old + (t == r));
     if (old + 1 == kHalvingCount) [[unlikely]] HalveCounts(w);
+}
+
+// The compressor's UpdateRanks, for `symbol` found at `place`, with the
+// places kept up to date: the same moves. The displaced entry had the old
+// count too.
+inline void UpdateRanksOf(WorkTable &w, uint8_t symbol, uint32_t place) {
+    const uint32_t r = place & 0xFF, old = place >> 8;
+    const uint32_t t = w.above[old];
+    w.above[old] = static_cast<uint16_t>(t + 1);
+    const uint8_t displaced = w.symbol[t];
+    w.symbol[t] = symbol;
+    w.symbol[r] = displaced;
+    // Where t is r the displaced symbol is this one: its place is stored once,
+    // below, at an address known early, and the spare entry takes this store,
+    // so that the next symbol's load of its place need not wait for it.
+    w.place[displaced != symbol ? displaced : 256] = Place(r, old);
+    w.place[symbol] = Place(t, old + 1);
+    if (old + 1 == kHalvingCount) [[unlikely]] HalvePlaces(w);
 }
 
 // The run stage's state, held in locals for the length of one read or write
@@ -171,12 +209,66 @@ struct RunStage {
 // ---- Compressor ----
 
 // Where the symbols come from, a value per call. Method 4: the space
-// compressor.
-struct SpaceInput {
-    FileHandle *handle;
-    CompressionState &s;
-    int operator()() { return SpaceCompressor(handle, s); }
-    void Close() {}
+// compressor; between the values that need its work, the bytes of a run that
+// compresses to itself (SpacePlainRun), taken straight from the stream's
+// buffer. Close takes the bytes of the run drawn so far.
+//
+// The run being drawn is held in this object's own fields, which live in
+// registers: nothing takes this object's address (the reader and the state
+// it reaches through pointers), and the work between runs is out of line.
+class SpaceInput {
+public:
+    SpaceInput(BelowReader &below, CompressionState &s) : below_(&below), s_(&s) {}
+
+    [[gnu::always_inline]] int operator()() {
+        if (at_ != end_) [[likely]] return *at_++;
+        Refilled next = Refill(*below_, *s_, start_, at_);
+        start_ = next.start;
+        at_ = next.at;
+        end_ = next.end;
+        return next.value;
+    }
+    void Close() {
+        TakeDrawn(*below_, *s_, start_, at_);
+        below_->Commit();
+    }
+
+private:
+    struct Refilled {
+        int value;
+        const uint8_t *start, *at, *end;  // the new run, empty when value is not from one
+    };
+
+    // Takes what was drawn of the run [start, at), then gives the next value:
+    // the first byte of a new run, or the compressor's next value.
+    [[gnu::noinline]] static Refilled Refill(BelowReader &below, CompressionState &s,
+                                              const uint8_t *start, const uint8_t *at) {
+        TakeDrawn(below, s, start, at);
+        if (s.spaceKind == space::kSpaceNothing) {
+            const uint8_t *run;
+            uint32_t n = SpacePlainRun(below, run, UINT32_MAX);
+            if (n > 0) return {run[0], run, run + 1, run + n};
+        }
+        return {SpaceCompressor(below, s), nullptr, nullptr, nullptr};
+    }
+
+    // Takes the bytes of the run drawn so far. When the last of them is a
+    // space, the byte behind it (in the run, not a space) is taken as the
+    // compressor's look-ahead, as the compressor reads it ahead of a space.
+    static void TakeDrawn(BelowReader &below, CompressionState &s, const uint8_t *start,
+                          const uint8_t *at) {
+        if (at == start) return;
+        below.Skip(static_cast<uint32_t>(at - start));
+        if (at[-1] == space::kSpace) {
+            s.spaceKind = space::kSpaceLookahead;
+            s.spaceValue = *at;
+            below.Skip(1);
+        }
+    }
+
+    BelowReader *below_;
+    CompressionState *s_;
+    const uint8_t *start_ = nullptr, *at_ = nullptr, *end_ = nullptr;
 };
 
 // Method 8: GetByte, with the stream's cursor and unread count held in locals
@@ -276,7 +368,7 @@ inline int NextPlainSymbol(Source &source, RunStage &run) {
 // the end code's last byte is filled with 1-bits; data that end on a byte
 // boundary carry no end code.
 template <typename Source>
-int CompressInto(Source &source, CompressionState &s, WorkTable &w, uint8_t *buffer,
+int CompressInto(Source source, CompressionState &s, WorkTable &w, uint8_t *buffer,
                  uint32_t length, uint32_t *count) {
     RunStage run{s.runLast, s.runState};
     uint64_t accumulator = s.bitAccumulator;
@@ -292,10 +384,11 @@ int CompressInto(Source &source, CompressionState &s, WorkTable &w, uint8_t *buf
                 held = symbol;
                 goto bytewise;
             }
-            uint32_t r = w.rankOf[symbol & 0xFF];
+            const uint8_t coded = static_cast<uint8_t>(symbol);
+            const uint32_t place = w.place[coded], r = place & 0xFF;
             accumulator = (accumulator << kCodes.length[r]) | kCodes.code[r];
             pending += kCodes.length[r];
-            UpdateRanks<true>(w, r);
+            UpdateRanksOf(w, coded, place);
         }
         pending -= 32;
         uint32_t word = static_cast<uint32_t>(accumulator >> pending);
@@ -315,10 +408,11 @@ bytewise:
         int symbol = held < 0 ? held : NextSymbol(source, run);
         held = 0;
         if (symbol >= 0) [[likely]] {
-            uint32_t r = w.rankOf[symbol & 0xFF];
+            const uint8_t coded = static_cast<uint8_t>(symbol);
+            const uint32_t place = w.place[coded], r = place & 0xFF;
             accumulator = (accumulator << kCodes.length[r]) | kCodes.code[r];
             pending += kCodes.length[r];
-            UpdateRanks<true>(w, r);
+            UpdateRanksOf(w, coded, place);
             continue;
         }
         if (symbol != kStreamEnd) {
@@ -374,22 +468,6 @@ inline bool RunStageOut(RunStage &run, int symbol, Out &&out) {
     return true;
 }
 
-// One decoded symbol through the run stage into the layer below.
-template <bool kRaw>
-inline bool PutSymbol(FileHandle *handle, CompressionState &s, RunStage &run, int symbol) {
-    return RunStageOut(run, symbol, [&](int value) {
-        if constexpr (kRaw) {
-            // Straight to the stream. Counted like every other expander's
-            // output, so that the expanded count means the bytes passed down
-            // whatever the method.
-            if (PutByte(handle->stream, value) == kStreamError) return false;
-            ++s.expandedCount;
-            return true;
-        }
-        return SpaceExpander(handle, s, static_cast<uint8_t>(value)) >= 0;
-    });
-}
-
 // Eight bytes as a number, the first the most significant.
 inline uint64_t LoadBigEndian64(const uint8_t *p) {
 #if defined(__GNUC__)
@@ -406,13 +484,16 @@ inline uint64_t LoadBigEndian64(const uint8_t *p) {
 
 // Method 8's way into the stream for a stretch of decoding: PutByte, with the
 // stream's cursor and free count held in locals and the bytes counted here;
-// Close puts them back.
+// Close puts them back. The bytes are counted like every other expander's
+// output, so that the expanded count means the bytes passed down whatever the
+// method.
 struct RawOutput {
     BufferedStream *stream;
     uint8_t *cursor;
     uint32_t room;
     uint32_t expanded = 0;
-    explicit RawOutput(BufferedStream *s) : stream(s), cursor(s->cursor), room(s->count) {}
+    RawOutput(FileHandle *handle, CompressionState &, uint8_t *)
+        : stream(handle->stream), cursor(stream->cursor), room(stream->count) {}
     bool operator()(int value) {
         if (room != 0) [[likely]] {
             --room;
@@ -429,12 +510,65 @@ struct RawOutput {
         ++expanded;
         return true;
     }
-    void Close(CompressionState &s) {
+    // True: nothing can fail here.
+    bool Close(CompressionState &s) {
         stream->cursor = cursor;
         stream->count = room;
         s.expandedCount += expanded;
+        expanded = 0;
+        return true;
     }
 };
+
+// Method 4's way down for a stretch of decoding: the run stage's output is
+// method 1's compressed form, gathered here and handed to SpaceWrite in blocks
+// rather than to SpaceExpander a byte at a time, so that the runs which need
+// no work go down as blocks. SpaceWrite takes the bytes in order with the same
+// state, so the layers below receive the same values. A put that fails is
+// found at the next block's hand-over: the decoding has then gone on up to
+// that point, but the write fails as it would have.
+//
+// The gathered bytes stand in `staged`, storage of the caller's, so that this
+// object itself never has its address taken and its fields can live in
+// registers.
+class SpaceStageOutput {
+public:
+    static constexpr uint32_t kBlock = 4096;
+    SpaceStageOutput(FileHandle *handle, CompressionState &state, uint8_t *staged)
+        : handle_(handle), state_(state), staged_(staged) {}
+    bool operator()(int value) {
+        staged_[length_++] = static_cast<uint8_t>(value);
+        if (length_ < kBlock) [[likely]] return true;
+        return HandOver();
+    }
+    // Hands the gathered bytes down; false when a put failed.
+    bool Close(CompressionState &) { return HandOver(); }
+
+private:
+    [[gnu::always_inline]] bool HandOver() {
+        uint32_t length = length_;
+        length_ = 0;
+        return length == 0 || HandDown(handle_, state_, staged_, length);
+    }
+    [[gnu::noinline]] static bool HandDown(FileHandle *handle, CompressionState &state,
+                                           const uint8_t *bytes, uint32_t length) {
+        if (!BlockPaths()) {
+            for (uint32_t i = 0; i < length; ++i)
+                if (SpaceExpander(handle, state, bytes[i]) < 0) return false;
+            return true;
+        }
+        uint32_t taken = 0;
+        return SpaceWrite(handle, state, bytes, length, &taken) != 0;
+    }
+    FileHandle *handle_;
+    CompressionState &state_;
+    uint8_t *staged_;
+    uint32_t length_ = 0;
+};
+
+// Where each method's expander puts the run stage's output.
+template <bool kRaw>
+using ExpanderOutput = std::conditional_t<kRaw, RawOutput, SpaceStageOutput>;
 
 // The code of every 11-bit window, for decoding whole codes at once: the rank
 // the window begins with (kEndRank for the end code) and its code length.
@@ -471,8 +605,8 @@ constexpr PackedWindows kPacked;
 // end of the byte, or after a symbol when `oneSymbol` is set, with `left` the
 // bits still not taken. 1, kStreamEnd after the end code (the rest of the byte
 // and every later byte are ignored), or kStreamError.
-template <bool kRaw>
-int DecodeBits(FileHandle *handle, CompressionState &s, WorkTable &w, RunStage &run, uint8_t byte,
+template <typename Out>
+[[gnu::always_inline]] inline int DecodeBits(Out &out, CompressionState &s, WorkTable &w, RunStage &run, uint8_t byte,
                uint32_t &left, bool oneSymbol) {
     while (left > 0) {
         if (s.decodeStep == kDecodeStart) {
@@ -514,9 +648,9 @@ int DecodeBits(FileHandle *handle, CompressionState &s, WorkTable &w, RunStage &
             return kStreamError;
         }
         uint8_t symbol = w.symbol[rank];
-        UpdateRanks<false>(w, rank);
+        UpdateRanks(w, rank);
         s.decodeStep = kDecodeStart;
-        if (!PutSymbol<kRaw>(handle, s, run, symbol)) return kStreamError;
+        if (!RunStageOut(run, symbol, out)) return kStreamError;
         if (oneSymbol) break;
     }
     return 1;
@@ -529,14 +663,15 @@ int RankRead(FileHandle *handle, CompressionState &state, uint8_t *buffer, uint3
     WorkTable w;
     LoadTable(w, state);
     int result;
+    // The source goes by value: CompressInto works on a copy of its own,
+    // which nothing else can reach, and closes it.
     if (state.method == kMethodRankRaw) {
-        RawInput source(handle->stream);
-        result = CompressInto(source, state, w, buffer, length, count);
+        result = CompressInto(RawInput(handle->stream), state, w, buffer, length, count);
     } else {
-        SpaceInput source{handle, state};
-        result = CompressInto(source, state, w, buffer, length, count);
+        BelowReader below(handle);
+        result = CompressInto(SpaceInput(below, state), state, w, buffer, length, count);
     }
-    StoreTable(w, state);
+    StoreTable<true>(w, state);
     return result;
 }
 
@@ -551,42 +686,40 @@ template <bool kRaw>
 int ExpandInto(FileHandle *handle, CompressionState &state, WorkTable &w, const uint8_t *buffer,
                uint32_t length, uint32_t *count) {
     RunStage run{state.runLast, state.runState};
+    uint8_t staged[kRaw ? 1 : SpaceStageOutput::kBlock];  // method 4: SpaceStageOutput's bytes
+    ExpanderOutput<kRaw> out(handle, state, staged);
     int result = 1;
     uint32_t taken = length;
     uint32_t at = 0, left = 8;  // the byte being decoded, and its bits not yet taken
     while (at < length) {
         if (state.decodeStep == kDecodeStart && length - at >= 3) {
             uint32_t bit = at * 8 + (8 - left);  // the first bit not yet taken
-            if constexpr (kRaw) {
-                // Where eight bytes remain: 57 bits or more of them in a
-                // register, enough for five codes.
-                RawOutput out(handle->stream);
-                for (uint32_t q; (q = bit >> 3) + 8 <= length;) {
-                    uint64_t window = LoadBigEndian64(buffer + q) << (bit & 7);
-                    for (int i = 0; i < 5; ++i) {
-                        uint32_t entry = kPacked.entry[window >> 53];
-                        uint32_t rank = entry >> 4, codeLength = entry & 15;
-                        if (rank == kEndRank) [[unlikely]] {
-                            state.decodeStep = kDecodeEnded;
-                            taken = (bit + kEndCodeLength - 1) >> 3;
-                            at = length;
-                            break;
-                        }
-                        window <<= codeLength;
-                        bit += codeLength;
-                        uint8_t symbol = w.symbol[rank];
-                        UpdateRanks<false>(w, rank);
-                        if (!RunStageOut(run, symbol, out)) [[unlikely]] {
-                            result = 0;
-                            at = length;
-                            break;
-                        }
+            // Where eight bytes remain: 57 bits or more of them in a register,
+            // enough for five codes.
+            for (uint32_t q; (q = bit >> 3) + 8 <= length;) {
+                uint64_t window = LoadBigEndian64(buffer + q) << (bit & 7);
+                for (int i = 0; i < 5; ++i) {
+                    uint32_t entry = kPacked.entry[window >> 53];
+                    uint32_t rank = entry >> 4, codeLength = entry & 15;
+                    if (rank == kEndRank) [[unlikely]] {
+                        state.decodeStep = kDecodeEnded;
+                        taken = (bit + kEndCodeLength - 1) >> 3;
+                        at = length;
+                        break;
                     }
-                    if (at == length) break;
+                    window <<= codeLength;
+                    bit += codeLength;
+                    uint8_t symbol = w.symbol[rank];
+                    UpdateRanks(w, rank);
+                    if (!RunStageOut(run, symbol, out)) [[unlikely]] {
+                        result = 0;
+                        at = length;
+                        break;
+                    }
                 }
-                out.Close(state);
                 if (at == length) break;
             }
+            if (at == length) break;
             for (uint32_t q; (q = bit >> 3) + 2 < length;) {
                 uint32_t window = (uint32_t{buffer[q]} << 16) | (uint32_t{buffer[q + 1]} << 8) |
                                   buffer[q + 2];
@@ -600,8 +733,8 @@ int ExpandInto(FileHandle *handle, CompressionState &state, WorkTable &w, const 
                 }
                 bit += kWindows.length[code];
                 uint8_t symbol = w.symbol[rank];
-                UpdateRanks<false>(w, rank);
-                if (!PutSymbol<kRaw>(handle, state, run, symbol)) {
+                UpdateRanks(w, rank);
+                if (!RunStageOut(run, symbol, out)) {
                     result = 0;
                     at = length;
                     break;
@@ -612,7 +745,7 @@ int ExpandInto(FileHandle *handle, CompressionState &state, WorkTable &w, const 
             left = 8 - (bit & 7);
             continue;
         }
-        int r = DecodeBits<kRaw>(handle, state, w, run, buffer[at], left, true);
+        int r = DecodeBits(out, state, w, run, buffer[at], left, true);
         if (r == kStreamEnd) {
             taken = at;
             break;
@@ -626,6 +759,7 @@ int ExpandInto(FileHandle *handle, CompressionState &state, WorkTable &w, const 
             left = 8;
         }
     }
+    if (!out.Close(state)) result = 0;
     state.runLast = run.last;
     state.runState = run.state;
     if (result) *count = taken;
@@ -642,7 +776,7 @@ int RankWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer
     int result = state.method == kMethodRankRaw
                      ? ExpandInto<true>(handle, state, w, buffer, length, count)
                      : ExpandInto<false>(handle, state, w, buffer, length, count);
-    StoreTable(w, state);
+    StoreTable<false>(w, state);
     return result;
 }
 

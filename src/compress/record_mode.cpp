@@ -47,10 +47,11 @@ bool HoldReady(FileHandle *handle) {
 }
 
 // The next value for the record being read: held bytes first, then the layer
-// below.
-inline int NextValue(FileHandle *handle, RecordHold &hold) {
+// below (ValueFromBelow, or a BelowReader).
+template <typename Below>
+inline int NextValue(Below &below, RecordHold &hold) {
     if (hold.start < hold.length) return hold.bytes[hold.start++];
-    return ValueFromBelow(handle);
+    return below();
 }
 
 inline void StorePrefix(uint8_t *at, uint32_t length) {
@@ -91,8 +92,9 @@ int ScanRecord(FileHandle *handle, RecordHold &hold, int32_t &length, bool &endO
     }
     TextSaveState(handle);
     uint32_t holdStart = hold.start;
+    auto below = [handle] { return ValueFromBelow(handle); };
     for (;;) {
-        int v = NextValue(handle, hold);
+        int v = NextValue(below, hold);
         if (v == kStreamError) return 0;
         if (v == kStreamEnd || v == kValueRecordEnd) {
             endOfData = v == kStreamEnd;
@@ -114,10 +116,9 @@ int ScanRecord(FileHandle *handle, RecordHold &hold, int32_t &length, bool &endO
     return 1;
 }
 
-}  // namespace
-
-int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *count) {
-    if (!HoldReady(handle)) return 0;
+// RecordRead after the hold is ready, the values from below taken through `below`.
+int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_t length,
+                uint32_t *count) {
     RecordHold &hold = *Hold(handle);
     const RecordFields before = SaveFields(handle, hold);
 
@@ -145,7 +146,7 @@ int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *c
             // record goes on in the next read.
             if (usable == 0) break;
         }
-        int v = NextValue(handle, hold);
+        int v = NextValue(below, hold);
         if (v == kStreamError) return FailRead(handle, hold, before);
         if (v != kStreamEnd && v != kValueRecordEnd) {
             if (!continuation) {
@@ -193,6 +194,7 @@ int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *c
         // the prefix now, and the following reads deliver the rest of it.
         int32_t total = recordLength;
         bool endOfData = false;
+        below.Commit();  // the scan marks the stream where this read stopped
         if (!ScanRecord(handle, hold, total, endOfData)) return FailRead(handle, hold, before);
         if (total == 0 && endOfData) {
             // Nothing follows: no record, the end of the data.
@@ -211,6 +213,16 @@ int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *c
     handle->continuation = continuation ? 1 : 0;
     *count = stored;
     return 1;
+}
+
+}  // namespace
+
+int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *count) {
+    if (!HoldReady(handle)) return 0;
+    BelowReader below(handle);
+    int result = ReadRecords(handle, below, buffer, length, count);
+    below.Commit();
+    return result;
 }
 
 int RecordWrite(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint32_t *count) {

@@ -4,6 +4,8 @@
 // The compressor sends runs of 3 to 223 equal values as 7E (n + 32) b, longer
 // runs as groups of 223, and every 0x7E as 7E 21 7E. Values are compared
 // whole, so a record end travels as the byte 0xFF and comes back as data.
+#include <cstring>
+
 #include "compress/methods.h"
 
 namespace kx {
@@ -31,23 +33,23 @@ constexpr uint32_t kLongestRun = 223;
 
 namespace {
 
-int RepeatCompressor(FileHandle *handle, CompressionState &s) {
+int RepeatCompressor(BelowReader &below, CompressionState &s) {
     int c1, c2, c3;
     switch (s.repeatState) {
     case kRepeatStart:
-        c1 = ValueFromBelow(handle);
-        c2 = ValueFromBelow(handle);
-        c3 = ValueFromBelow(handle);
+        c1 = below();
+        c2 = below();
+        c3 = below();
         break;
     case kRepeatAfterRun:
         c1 = s.repeatAhead1;
-        c2 = ValueFromBelow(handle);
-        c3 = ValueFromBelow(handle);
+        c2 = below();
+        c3 = below();
         break;
     case kRepeatAfterLiteral:
         c1 = s.repeatAhead1;
         c2 = s.repeatAhead2;
-        c3 = ValueFromBelow(handle);
+        c3 = below();
         break;
     case kRepeatSendCount:
         s.repeatState = kRepeatSendByte;
@@ -72,10 +74,10 @@ int RepeatCompressor(FileHandle *handle, CompressionState &s) {
     }
     if (c1 == c2 && c2 == c3) {
         uint32_t n = 3;
-        int c = ValueFromBelow(handle);
+        int c = below();
         while (c == c1 && n < kLongestRun) {
             ++n;
-            c = ValueFromBelow(handle);
+            c = below();
         }
         s.repeatAhead1 = c;
         s.repeatByte = c1;
@@ -110,10 +112,8 @@ int RepeatExpander(FileHandle *handle, CompressionState &s, uint8_t b) {
         uint32_t n = s.repeatCount & 0xFF;
         if (n == 0) n = 256;
         s.repeatState = kRepeatStart;
-        for (; n > 0; --n) {
-            if (PutBelow(handle, b) < 0) return kStreamError;
-            ++s.expandedCount;
-        }
+        if (!PutCopiesBelow(handle, b, n)) return kStreamError;
+        s.expandedCount += n;
         return b;
     }
     default:
@@ -125,8 +125,11 @@ int RepeatExpander(FileHandle *handle, CompressionState &s, uint8_t b) {
 
 int RepeatRead(FileHandle *handle, CompressionState &state, uint8_t *buffer, uint32_t length,
                uint32_t *count) {
-    return FillFromCompressor(buffer, length, count,
-                              [&] { return RepeatCompressor(handle, state); });
+    BelowReader below(handle);
+    int result = FillFromCompressor(buffer, length, count,
+                                    [&] { return RepeatCompressor(below, state); });
+    below.Commit();
+    return result;
 }
 
 int RepeatWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer,
@@ -135,8 +138,8 @@ int RepeatWrite(FileHandle *handle, CompressionState &state, const uint8_t *buff
     while (i < length) {
         // Between runs, the bytes up to the next marker go down as a block.
         if (state.repeatState == kRepeatStart) {
-            uint32_t n = 0;
-            while (i + n < length && buffer[i + n] != kMarker) ++n;
+            const auto *marker = static_cast<const uint8_t *>(std::memchr(buffer + i, kMarker, length - i));
+            uint32_t n = marker != nullptr ? static_cast<uint32_t>(marker - (buffer + i)) : length - i;
             if (n > 0) {
                 if (!PutBytesBelow(handle, buffer + i, n)) return 0;
                 state.expandedCount += n;

@@ -2,13 +2,53 @@
 // per-value operations are in space.h.
 #include "compress/space.h"
 
+#include <cstring>
+
 namespace kx {
 
 int SpaceRead(FileHandle *handle, CompressionState &state, uint8_t *buffer, uint32_t length,
               uint32_t *count) {
-    return FillFromCompressor(buffer, length, count,
-                              [&] { return SpaceCompressor(handle, state); });
+    BelowReader below(handle);
+    uint32_t stored = 0;
+    int result = 1;
+    while (stored < length) {
+        if (state.spaceKind == space::kSpaceNothing) {
+            const uint8_t *run;
+            uint32_t n = SpacePlainRun(below, run, length - stored);
+            if (n > 0) {
+                std::memcpy(buffer + stored, run, n);
+                below.Skip(n);
+                stored += n;
+                continue;
+            }
+        }
+        int c = SpaceCompressor(below, state);
+        if (c < 0) {
+            if (c != kStreamEnd) result = 0;
+            break;
+        }
+        buffer[stored++] = static_cast<uint8_t>(c);
+    }
+    below.Commit();
+    if (result) *count = stored;
+    return result;
 }
+
+namespace {
+
+// The length of the leading run of bytes below 0x80, eight bytes at a time
+// where eight remain.
+uint32_t AsciiRunLength(const uint8_t *bytes, uint32_t length) {
+    uint32_t n = 0;
+    for (; n + 8 <= length; n += 8) {
+        uint64_t high = bytescan::HighBit(bytescan::Load8(bytes + n));
+        if (high != 0) return n + bytescan::FirstMarked(high);
+    }
+    while (n < length && bytes[n] < space::kHighBit) ++n;
+    return n;
+}
+
+}  // namespace
 
 int SpaceWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffer,
                uint32_t length, uint32_t *count) {
@@ -17,8 +57,7 @@ int SpaceWrite(FileHandle *handle, CompressionState &state, const uint8_t *buffe
         // A run of plain bytes (below 0x80, nothing escaped pending) goes down
         // as a block; every other byte through the expander.
         if (state.spaceKind == space::kSpaceNothing) {
-            uint32_t n = 0;
-            while (i + n < length && buffer[i + n] < space::kHighBit) ++n;
+            uint32_t n = AsciiRunLength(buffer + i, length - i);
             if (n > 0) {
                 if (!PutBytesBelow(handle, buffer + i, n)) return 0;
                 state.expandedCount += n;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "compress/methods.h"
+#include "core/byte_scan.h"
 
 namespace kx {
 namespace space {
@@ -38,8 +39,10 @@ inline bool PassDown(FileHandle *handle, CompressionState &state, int value) {
 
 }  // namespace space
 
-// The next compressed byte, kStreamEnd or kStreamError.
-inline int SpaceCompressor(FileHandle *handle, CompressionState &state) {
+// The next compressed byte, kStreamEnd or kStreamError; `below` gives the
+// values from below (a BelowReader).
+template <typename Below>
+inline int SpaceCompressor(Below &below, CompressionState &state) {
     using namespace space;
     int v;
     switch (state.spaceKind) {
@@ -50,7 +53,7 @@ inline int SpaceCompressor(FileHandle *handle, CompressionState &state) {
         v = state.spaceValue;
         break;
     case kSpaceNothing:
-        v = ValueFromBelow(handle);
+        v = below();
         break;
     default:
         return kStreamError;
@@ -63,7 +66,7 @@ inline int SpaceCompressor(FileHandle *handle, CompressionState &state) {
         do {
             if (n == kLongestRun) break;
             ++n;
-            next = ValueFromBelow(handle);
+            next = below();
         } while (next == kSpace);
         state.spaceKind = kSpaceLookahead;
         state.spaceValue = next;  // what stopped the run, or its 126th space
@@ -82,6 +85,42 @@ inline int SpaceCompressor(FileHandle *handle, CompressionState &state) {
     return v;
 }
 
+// The block path of the compressor, in kind kSpaceNothing: the longest run at
+// the reader's cursor (at most `most` bytes) that compresses to itself, with
+// the run in `run`; nothing is taken. A byte below 0x80 other than a space
+// passes unchanged, and so does a single space: the compressor sends it as
+// 0x20 after reading the value behind it ahead. So a space joins the run only
+// when the byte behind it is in the run too (a byte below 0x80, not a space);
+// the run never ends in a space, and after it the compressor is in kind
+// kSpaceNothing as it would be after taking the same bytes one by one.
+//
+// Eight bytes at a time where nine are at hand (the ninth tells whether the
+// eighth, a space, ends the run), then byte by byte.
+inline uint32_t SpacePlainRun(const BelowReader &below, const uint8_t *&run, uint32_t most) {
+    using namespace space;
+    const uint8_t *b = run = below.Cursor();
+    uint32_t n = below.Left() < most ? below.Left() : most;
+    uint32_t i = 0;
+    for (; i + 9 <= n; i += 8) {
+        using namespace bytescan;
+        uint64_t x = Load8(b + i), next = Load8(b + i + 1);
+        uint64_t stopsX = ~InRangeToAscii(x, below.PlainLow()) & kHigh;
+        uint64_t stopsNext = ~InRangeToAscii(next, below.PlainLow()) & kHigh;
+        uint64_t ends = stopsX | (Equal(x, kSpace) & (stopsNext | Equal(next, kSpace)));
+        if (ends != 0) return i + FirstMarked(ends);
+    }
+    // Passes: a byte the layers below give unchanged and below 0x80.
+    auto passes = [&](uint8_t x) { return below.Plain(x) & (x < kHighBit); };
+    auto stops = [&](uint8_t x) { return !passes(x); };
+    for (; i + 1 < n; ++i) {
+        uint8_t x = b[i], next = b[i + 1];
+        // Bitwise, not branching: spaces come at no foreseeable place.
+        bool ends = stops(x) | ((x == kSpace) & (stops(next) | (next == kSpace)));
+        if (ends) return i;
+    }
+    return i < n && passes(b[i]) && b[i] != kSpace ? n : i;
+}
+
 // Takes one compressed byte: returns it, or kStreamError when a put below failed.
 inline int SpaceExpander(FileHandle *handle, CompressionState &state, uint8_t byte) {
     using namespace space;
@@ -95,8 +134,9 @@ inline int SpaceExpander(FileHandle *handle, CompressionState &state, uint8_t by
     } else if (byte == kEscape) {
         state.spaceKind = kSpaceEscaped;
     } else {
-        for (int n = byte - kRunBase; n > 0; --n)  // 0x80 gives nothing
-            if (!PassDown(handle, state, kSpace)) return kStreamError;
+        uint32_t n = byte - kRunBase;  // 0x80 gives nothing
+        if (!PutCopiesBelow(handle, kSpace, n)) return kStreamError;
+        state.expandedCount += n;
     }
     return byte;
 }

@@ -1,6 +1,10 @@
 // The read side of the text layer: the file's bytes become values for the
 // layers above, with line ends turned into record ends, tabs expanded and a
 // Ctrl-Z ending the data, as the options ask.
+#include <cstring>
+
+#include "core/block_paths.h"
+#include "core/byte_scan.h"
 #include "kxfiles.h"
 #include "text/text_layer.h"
 
@@ -109,11 +113,47 @@ uint16_t TextGetValueSlow(FileHandle *handle) {
     return Classify(handle, t, v);
 }
 
+namespace {
+
+// The block path of TextRead: in the normal phase, the run of buffered bytes
+// above Ctrl-Z other than 0xFF (at most `most`), which TextGetValue's inline
+// half would give one by one, each adding 1 to the column, is copied at once.
+// Words of eight bytes with none of the others are passed over whole. The
+// bytes copied.
+uint32_t CopyPlainRun(FileHandle *handle, uint8_t *out, uint32_t most) {
+    TextFields &t = handle->text->work;
+    BufferedStream *stream = handle->stream;
+    if (t.phase != kTextNormal || !BlockPaths()) return 0;
+    const uint8_t *in = stream->cursor;
+    const uint32_t n = stream->count < most ? stream->count : most;
+    uint32_t run = 0;
+    while (run + 8 <= n) {
+        uint64_t word = bytescan::Load8(in + run);
+        uint64_t stops = bytescan::Below(word, kCtrlZ + 1) | bytescan::Equal(word, kFF);
+        if (stops != 0) {
+            run += bytescan::FirstMarked(stops);
+            break;
+        }
+        run += 8;
+    }
+    if (run + 8 > n)
+        while (run < n && in[run] > kCtrlZ && in[run] != kFF) ++run;
+    std::memcpy(out, in, run);
+    stream->cursor += run;
+    stream->count -= run;
+    t.column = static_cast<uint16_t>(t.column + run);
+    return run;
+}
+
+}  // namespace
+
 int TextRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count) {
     if (!LayerEntryReady(handle, buffer, length, count, true)) return 0;
     auto *out = static_cast<uint8_t *>(buffer);
     uint32_t stored = 0;
     while (stored < length) {
+        stored += CopyPlainRun(handle, out + stored, length - stored);
+        if (stored == length) break;
         uint16_t v = TextGetValue(handle);
         if (v == kValueEnd) break;
         if (v == kValueError) return 0;

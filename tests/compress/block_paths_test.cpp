@@ -1,0 +1,175 @@
+// The block paths of the layers against their value-at-a-time paths: seeded
+// random files, text-like and binary, read through every method, record mode
+// and the text layer alone, with and without the text layer and under several
+// of its options, in reads and writes of odd sizes. Both ways must give the same
+// compressed bytes, the same expanded files and the same expanded counts.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/block_paths.h"
+#include "kxfiles.h"
+#include "support/layer_io.h"
+#include "support/temp_drives.h"
+
+namespace {
+
+using kxtest::Layers;
+
+// Lines of words with the bytes the layers act on mixed in: single spaces and
+// runs of spaces (some at a line's end), tabs, CR LF, lone CR and LF, Ctrl-Z,
+// quotes and periods, 0x7E, 0x80-0xFF, long runs of one byte.
+std::string TextLike(std::mt19937 &random, size_t size) {
+    static const char *const pieces[] = {"word", " ", " ", " ", "  ", "   ", "\t", "\r\n", "\r\n",
+                                         "\r", "\n", "\x1a", "\"", "'", ".", "~", "\xe9", "\xff",
+                                         "\xfe", "x.", "0001", "  \r\n", "\x7f", "\x01"};
+    std::string out;
+    while (out.size() < size) {
+        uint32_t kind = random() % 40;
+        if (kind == 0) {
+            out.append(1 + random() % 300, " -~A\xff"[random() % 5]);
+        } else if (kind == 1) {
+            out.append(random() % 200, static_cast<char>('a' + random() % 26));  // a long word
+        } else {
+            out += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        }
+    }
+    return out;
+}
+
+std::string Binary(std::mt19937 &random, size_t size) {
+    std::string out(size, '\0');
+    for (char &c : out) c = static_cast<char>(random() % 4 == 0 ? random() % 8 : random());
+    return out;
+}
+
+// The read and write text options tried under the methods.
+struct TextOptions {
+    uint32_t read;
+    uint32_t write;
+    uint32_t tabWidth;
+};
+const TextOptions kTextOptions[] = {
+    {0, 0, 8},
+    {TXT_READ_CRLF_ENDS_RECORD, TXT_WRITE_RECORD_CRLF, 8},
+    {TXT_READ_CRLF_ENDS_RECORD | TXT_READ_CTRLZ_ENDS | TXT_TABS,
+     TXT_WRITE_RECORD_CRLF | TXT_SPACES_TO_TABS | TXT_TABS, 8},
+    {TXT_READ_LF_ENDS_RECORD | TXT_DROP_CR, TXT_WRITE_RECORD_LF | TXT_STRIP_TRAILING_SPACES, 4},
+    {TXT_READ_CR_ENDS_RECORD | TXT_TABS, TXT_WRITE_LF_TO_CRLF | TXT_SPACES_TO_TABS, 3},
+    {TXT_READ_CR_TO_CRLF, TXT_WRITE_RECORD_NOTHING | TXT_DROP_LF, 8},
+};
+
+// Everything one way of working gives for one file and one setting.
+struct Outcome {
+    std::string packed;    // the file read through the compressor
+    std::string expanded;  // the packed bytes written through the expander
+    uint32_t expandedCount = 0;
+    std::string garbage;   // random bytes written through the expander
+};
+
+class BlockPaths : public kxtest::TempDrives {
+protected:
+    void TearDown() override {
+        kx::testing::SetBlockPaths(true);
+        kxtest::TempDrives::TearDown();
+    }
+
+    // Reads and writes with the sizes drawn from `seed`, so that both ways
+    // get the same sizes.
+    Outcome Run(bool blocks, uint32_t method, const TextOptions &text, uint32_t seed) {
+        kx::testing::SetBlockPaths(blocks);
+        std::mt19937 random(seed);
+        Outcome outcome;
+        KXFILE in = kxtest::OpenReading("C:\\in.bin", {text.read, text.tabWidth, method});
+        EXPECT_NE(in, nullptr);
+        if (in == nullptr) return outcome;
+        EXPECT_TRUE(kxtest::ReadAll(in, ReadSizes(random, method), outcome.packed));
+        kxFileClose(in);
+
+        KXFILE out = kxtest::CreateWriting("C:\\out.bin", {text.write, text.tabWidth, method});
+        EXPECT_NE(out, nullptr);
+        if (out == nullptr) return outcome;
+        // Record mode takes whole records, prefixes and pad bytes in one buffer.
+        std::vector<uint32_t> sizes = method == 32 ? std::vector<uint32_t>{1u << 30}
+                                                   : kxtest::MixedSizes(random, 5000);
+        EXPECT_TRUE(kxtest::WriteAll(out, outcome.packed, sizes));
+        outcome.expandedCount = kxFileGetBytesWritten(out, 2);
+        EXPECT_EQ(kxFileClose(out), 1);
+        outcome.expanded = ReadFile(Posix('C', "out.bin"));
+
+        if (method != 32) {  // random bytes are no records
+            KXFILE noise = kxtest::CreateWriting("C:\\noise.bin", {text.write, text.tabWidth, method});
+            EXPECT_NE(noise, nullptr);
+            if (noise == nullptr) return outcome;
+            for (int i = 0; i < 40; ++i) {
+                std::string bytes(1 + random() % 700, '\0');
+                for (char &c : bytes) c = static_cast<char>(random());
+                uint32_t count = 0;
+                EXPECT_EQ(kxFileWrite(noise, bytes.data(), static_cast<uint32_t>(bytes.size()), &count), 1);
+            }
+            EXPECT_EQ(kxFileClose(noise), 1);
+            outcome.garbage = ReadFile(Posix('C', "noise.bin"));
+        }
+        return outcome;
+    }
+
+    // Odd sizes, with sizes around the stream's buffer; even ones for record
+    // mode, which needs room for a prefix.
+    static std::vector<uint32_t> ReadSizes(std::mt19937 &random, uint32_t method) {
+        std::vector<uint32_t> sizes = kxtest::MixedSizes(random, 7000);
+        if (method == 32)
+            for (uint32_t &size : sizes) size = (size + 2) & ~1u;
+        return sizes;
+    }
+};
+
+TEST_F(BlockPaths, GiveWhatTheValueAtATimePathsGive) {
+    std::mt19937 random(4096);
+    for (int round = 0; round < 4; ++round) {
+        const bool text = round % 2 == 0;
+        std::string file = text ? TextLike(random, 30000 + random() % 30000)
+                                : Binary(random, 20000 + random() % 10000);
+        WriteFile(Posix('C', "in.bin"), file);
+        for (uint32_t method : {0u, 1u, 2u, 4u, 8u, 32u}) {
+            for (const TextOptions &options : kTextOptions) {
+                // Record mode needs records shorter than 32768 bytes.
+                const uint32_t recordEnds = TXT_READ_CR_ENDS_RECORD | TXT_READ_LF_ENDS_RECORD |
+                                            TXT_READ_CRLF_ENDS_RECORD;
+                if (method == 32 && text && (options.read & recordEnds) == 0) continue;
+                const uint32_t seed = static_cast<uint32_t>(random());
+                Outcome valueAtATime = Run(false, method, options, seed);
+                Outcome blocks = Run(true, method, options, seed);
+                SCOPED_TRACE(testing::Message() << "round " << round << ", method " << method
+                                                << ", read options " << options.read);
+                EXPECT_TRUE(blocks.packed == valueAtATime.packed);
+                EXPECT_TRUE(blocks.expanded == valueAtATime.expanded);
+                EXPECT_EQ(blocks.expandedCount, valueAtATime.expandedCount);
+                EXPECT_TRUE(blocks.garbage == valueAtATime.garbage);
+            }
+        }
+    }
+}
+
+// The compressors' block paths stop short of a space whose follower they
+// cannot see; reads of every size from 1 to 40 cut the runs at every place.
+TEST_F(BlockPaths, ReadsOfEverySmallSizeAgree) {
+    std::mt19937 random(7);
+    WriteFile(Posix('C', "in.bin"), TextLike(random, 3000));
+    for (uint32_t method : {1u, 2u, 4u}) {
+        for (uint32_t size = 1; size <= 40; ++size) {
+            std::string packed[2];
+            for (int blocks = 0; blocks < 2; ++blocks) {
+                kx::testing::SetBlockPaths(blocks != 0);
+                KXFILE in = kxtest::OpenReading("C:\\in.bin", {TXT_READ_CRLF_ENDS_RECORD, 8, method});
+                ASSERT_NE(in, nullptr);
+                ASSERT_TRUE(kxtest::ReadAll(in, {size}, packed[blocks]));
+                kxFileClose(in);
+            }
+            EXPECT_TRUE(packed[0] == packed[1]) << "method " << method << ", size " << size;
+        }
+    }
+}
+
+}  // namespace
