@@ -2,7 +2,9 @@
 // the to set, an accented letter of an HP national set becomes its dead key
 // and letter, and the data ends in single-byte state.
 #include "charset/charset_layer.h"
+#include "charset/dbcs_layer.h"
 #include "charset/dead_keys.h"
+#include "core/block_paths.h"
 
 namespace kx {
 
@@ -32,6 +34,15 @@ bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
     return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputCount == 0 &&
            s.inputCount == 0 && s.deadKeyMode == kDeadKeysNone && s.shiftState == 0 &&
            (s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) != (CSF_FROM_DBCS | CSF_ACTIVE);
+}
+
+// Whether Shift-JIS text may be read for a host in runs straight from the
+// stream's buffer (ReadShiftJisBlock), between the values that need the
+// double-byte path's full work.
+bool ShiftJisBlocks(const FileHandle *handle, const CharsetState &s) {
+    return BlockPaths() && (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr &&
+           handle->stream != nullptr && s.fromSet == dbcs::sets::kShiftJis &&
+           (s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) == (CSF_FROM_DBCS | CSF_ACTIVE);
 }
 
 }  // namespace
@@ -66,7 +77,12 @@ int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *cou
         *count = stored;
         return 1;
     }
+    const bool shiftJisBlocks = ShiftJisBlocks(handle, s);
     while (stored < length) {
+        if (shiftJisBlocks && s.outputCount == 0 && s.inputCount == 0 && handle->stream->count != 0) {
+            stored += ReadShiftJisBlock(handle, out + stored, length - stored);
+            if (stored == length) break;
+        }
         uint16_t v = CharsetGetValue(handle);
         if (v == kValueEnd) break;
         if (v > kValueRecordEnd) return 0;

@@ -29,6 +29,13 @@ inline bool IsPcDoubleByteSet(uint16_t set) {
            set == dbcs::sets::kPassC;
 }
 
+// Reading Shift-JIS from the stream with nothing owed or taken back: the
+// run at the stream's cursor that needs no shift sequence, converted straight
+// into `out` (at most `room` bytes). The number of bytes stored; the stream's
+// bytes they came from are consumed. What stops the run is left for
+// ReadDoubleByte, and the bytes are those it would give one value at a time.
+uint32_t ReadShiftJisBlock(FileHandle *handle, uint8_t *out, uint32_t room);
+
 // The half-width katakana `first` (0xA1-0xDF) as its full-width Shift-JIS
 // pair, joined with a voiced or semi-voiced mark that follows it in the
 // source. A following value that is no such mark is given back to the input

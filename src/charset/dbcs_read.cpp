@@ -37,6 +37,23 @@ uint16_t SingleByte(CharsetState &s, uint16_t v) {
 // half a pair.
 uint16_t Substitute(CharsetState &s) { return SingleByte(s, kSubstitute); }
 
+// Whether the host code (h, l) goes out other than as a kanji of the host's
+// main double-byte set: a JIS X 0212 character with its own designation or
+// single shift, or an extended-row code that a 7-bit host cannot take.
+bool OutsideMainSet(const CharsetState &s, uint8_t h, uint8_t l) {
+    switch (s.toSet) {
+    case sets::kJis:
+    case sets::kJisEscapes:
+    case sets::kJis1978:
+    case sets::kJis1978Locking:
+        return (h & 0x80) != 0;
+    case sets::kEucJis0212:
+        return (l & 0x80) == 0;
+    default:
+        return false;
+    }
+}
+
 // A converted pair (h, l) in the host's framing.
 uint16_t SendPair(CharsetState &s, uint8_t h, uint8_t l) {
     const bool jis = s.toSet == sets::kJis || s.toSet == sets::kJisEscapes;
@@ -108,7 +125,7 @@ uint16_t ReadPair(FileHandle *handle, CharsetState &s, uint16_t first) {
         return Substitute(s);
     }
     uint16_t host = 0;
-    if (!dbcs::MicroToHost(dbcs::Code(first, t), &host, s.toSet)) return Substitute(s);
+    if (!dbcs::MicroToHostCached(dbcs::Code(first, t), host, s.toSet)) return Substitute(s);
     return SendPair(s, dbcs::Lead(host), dbcs::Trail(host));
 }
 
@@ -117,7 +134,7 @@ uint16_t ReadHalfWidthKana(FileHandle *handle, CharsetState &s, uint16_t v) {
         uint16_t pair = 0;
         if (!HalfToFullKana(handle, static_cast<uint8_t>(v), pair)) return kValueError;
         uint16_t host = 0;
-        if (!dbcs::MicroToHost(pair, &host, s.toSet)) return Substitute(s);
+        if (!dbcs::MicroToHostCached(pair, host, s.toSet)) return Substitute(s);
         return SendPair(s, dbcs::Lead(host), dbcs::Trail(host));
     }
     // The 7-bit hosts take the katakana in the lower half after their
@@ -141,6 +158,85 @@ uint16_t ReadDoubleByte(FileHandle *handle, uint16_t v) {
     // The table is not used here: single bytes of the PC double-byte sets
     // are the host's single bytes.
     return SingleByte(s, v);
+}
+
+namespace {
+
+// A zero-terminated host sequence, or none, and then `bytes`, stored at `out`
+// when they fit in `room`: their length, or 0 when they do not fit.
+uint32_t StoreFramed(uint8_t *out, uint32_t room, const uint8_t *sequence, std::initializer_list<uint8_t> bytes) {
+    uint32_t length = 0;
+    while (sequence != nullptr && sequence[length] != 0) ++length;
+    if (length + bytes.size() > room) return 0;
+    for (uint32_t k = 0; k < length; ++k) out[k] = sequence[k];
+    for (uint8_t b : bytes) out[length++] = b;
+    return length;
+}
+
+}  // namespace
+
+uint32_t ReadShiftJisBlock(FileHandle *handle, uint8_t *out, uint32_t room) {
+    CharsetState &s = *handle->charset;
+    BufferedStream &stream = *handle->stream;
+    const uint8_t *in = stream.cursor;
+    const uint32_t available = stream.count;
+    // Each character goes out exactly as ReadDoubleByte sends it, with the
+    // shift sequence it needs and the shift state it leaves: a single byte
+    // below 0x80 (SingleByte), a half-width katakana without widening
+    // (ReadHalfWidthKana), a pair of the host's main double-byte set
+    // (SendPair). The run stops, for ReadDoubleByte to take over, at anything
+    // else (a katakana to widen or to replace, a pair the host lacks or sends
+    // with its own designation, a pair cut by the buffer's end) and where the
+    // output would not fit whole.
+    const bool kanaAsBytes = !s.kanaToFull && s.toSet != sets::kJis1978Locking;
+    const bool kanaSevenBit = s.toSet == sets::kJis || s.toSet == sets::kJisEscapes || s.toSet == sets::kJis1978;
+    const bool kanaStaysUnshifted = s.toSet == sets::kEucJis0212;  // its single shift comes before every one
+    const uint8_t *shiftOut = s.shiftOutSeq[0] != 0 ? s.shiftOutSeq : nullptr;
+    const uint8_t *kanaIn = s.kanaInSeq[0] != 0 ? s.kanaInSeq : nullptr;
+    const uint8_t *kanjiIn = s.kanjiInSeq[0] != 0 ? s.kanjiInSeq : nullptr;
+    const dbcs::HostCodeRows hostCodes(s.toSet);
+    uint16_t state = s.shiftState;
+    uint32_t i = 0, stored = 0;
+    while (i < available && stored < room) {
+        const uint8_t c = in[i];
+        uint32_t taken = 1, put = 0;
+        uint16_t next = state;
+        if (c < 0x80) {
+            const bool shifted = state != kShiftSingle && shiftOut != nullptr;
+            put = StoreFramed(out + stored, room - stored, shifted ? shiftOut : nullptr, {c});
+            if (shifted) next = kShiftSingle;
+        } else if (c >= kHalfKanaFirst && c <= kHalfKanaLast) {
+            if (!kanaAsBytes) break;
+            const uint8_t v = kanaSevenBit ? c & 0x7F : c;
+            const bool shiftIn = state != kShiftKana && kanaIn != nullptr;
+            put = StoreFramed(out + stored, room - stored, shiftIn ? kanaIn : nullptr, {v});
+            if (shiftIn && !kanaStaysUnshifted) next = kShiftKana;
+        } else {
+            if (i + 1 >= available || !dbcs::IsShiftJisLead(c) || !dbcs::IsShiftJisTrail(in[i + 1])) break;
+            uint16_t host = 0;
+            if (!hostCodes.Convert(dbcs::Code(c, in[i + 1]), host)) break;
+            const uint8_t h = dbcs::Lead(host), l = dbcs::Trail(host);
+            if (OutsideMainSet(s, h, l)) break;
+            const uint8_t *sequence = nullptr;
+            if (state != kShiftKanji && kanjiIn != nullptr) {
+                sequence = kanjiIn;
+                next = kShiftKanji;
+            } else if (state == kShiftKana && shiftOut != nullptr) {
+                sequence = shiftOut;
+                next = kShiftSingle;
+            }
+            put = StoreFramed(out + stored, room - stored, sequence, {h, l});
+            taken = 2;
+        }
+        if (put == 0) break;  // no room for the whole of it
+        stored += put;
+        i += taken;
+        state = next;
+    }
+    s.shiftState = state;
+    stream.cursor += i;
+    stream.count -= i;
+    return stored;
 }
 
 bool HalfToFullKana(FileHandle *handle, uint8_t first, uint16_t &pair) {

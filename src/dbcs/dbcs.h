@@ -30,6 +30,21 @@ constexpr uint16_t kTrailDigits = 77;     // some trail bytes change
 // when only the low-order byte of *out is set to 0x20.
 bool MicroToHost(uint16_t code, uint16_t *out, uint16_t charset);
 
+// MicroToHost through rows of results kept for the life of the library; the
+// same results, except that `out` is left alone on failure.
+bool MicroToHostCached(uint16_t code, uint16_t &out, uint16_t charset);
+
+// The same for many codes of one host set: the set's rows are found once.
+class HostCodeRows {
+public:
+    explicit HostCodeRows(uint16_t charset);
+    bool Convert(uint16_t code, uint16_t &out) const;
+
+private:
+    uint16_t charset_;
+    int slot_;
+};
+
 // Host code to PC code. True with the PC code in *out. False on failure, when
 // *out receives the working value with its high byte replaced by 0x20, or,
 // for a result that would read as a half-width katakana lead byte (0xA1 to

@@ -4,12 +4,15 @@
 // through kxFileTranslateBufferExt, which must agree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "charset/charset_fixture.h"
 #include "charset/charset_layer.h"
+#include "core/block_paths.h"
 #include "core/stream.h"
 #include "kxfiles.h"
 #include "platform/platform.h"
@@ -237,3 +240,40 @@ TEST_F(JapaneseLayer, KatakanaWidenAndNarrowBackForEveryByte) {
 }
 
 }  // namespace
+
+// Shift-JIS read for a host in runs straight from the stream's buffer gives
+// the bytes of the value-at-a-time path: text of ASCII, kanji, IBM extension
+// codes (JIS X 0212 for some hosts), katakana, line ends and stray bytes,
+// larger than the stream's buffer so that pairs straddle its end, read in
+// blocks of several sizes.
+TEST_F(JapaneseLayer, BlockReadsGiveTheValuePathsBytes) {
+    std::mt19937 random(1206);
+    std::uniform_int_distribution<int> kind(0, 9), lead(0x88, 0x9F), trail(0x40, 0xFC), ibm(0xFA, 0xFC),
+        kana(0xA1, 0xDF), ascii(0x20, 0x7E), any(0, 255);
+    std::string text;
+    while (text.size() < 70000) {
+        switch (kind(random)) {
+        case 0: case 1: case 2: text += static_cast<char>(ascii(random)); break;
+        case 3: case 4: case 5: text += static_cast<char>(lead(random)), text += static_cast<char>(trail(random)); break;
+        case 6: text += static_cast<char>(ibm(random)), text += static_cast<char>(trail(random)); break;
+        case 7: text += static_cast<char>(kana(random)); break;
+        case 8: text += "\r\n"; break;
+        default: text += static_cast<char>(any(random)); break;
+        }
+    }
+    for (uint16_t to : {52, 53, 54, 55, 56, 57, 73})
+        for (uint32_t options : {kOn, kFull}) {
+            const Charset cs{51, to, options, 0};
+            for (const std::vector<uint32_t> &sizes : std::vector<std::vector<uint32_t>>{{1}, {3, 4096}, {65536}}) {
+                kx::testing::SetBlockPaths(false);
+                const std::string valueByValue = Read(text, cs, {}, sizes);
+                kx::testing::SetBlockPaths(true);
+                const std::string inBlocks = Read(text, cs, {}, sizes);
+                const size_t at = std::mismatch(inBlocks.begin(), inBlocks.end(), valueByValue.begin(),
+                                                valueByValue.end()).first - inBlocks.begin();
+                EXPECT_EQ(inBlocks.size(), valueByValue.size()) << "to " << to << " options " << options;
+                EXPECT_EQ(ToHex(inBlocks.substr(at, 12)), ToHex(valueByValue.substr(at, 12)))
+                    << "to " << to << " options " << options << " first difference at " << at;
+            }
+        }
+}
