@@ -3,6 +3,11 @@
 // contract of the two exports.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "dbcs/dbcs.h"
 #include "dbcs/dbcs_test_util.h"
 
 namespace {
@@ -56,6 +61,31 @@ TEST(DbcsEveryCode, KeepsTheContract) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The rows of results that the character-set layer converts through give
+// what the conversion gives, also when several threads build them at once.
+TEST(DbcsEveryCode, CachedRowsAgreeWithTheConversion) {
+    const uint16_t sets[] = {51, 52, 53, 54, 55, 56, 57, 59, 60, 61, 62, 73, 77};
+    std::atomic<int> mismatches{0};
+    auto check = [&] {
+        for (uint16_t set : sets)
+            for (uint32_t code = 0; code <= 0xFFFF; ++code) {
+                uint16_t direct = 0, cached = 0;
+                const bool ok = kx::dbcs::MicroToHost(static_cast<uint16_t>(code), &direct, set);
+                if (kx::dbcs::MicroToHostCached(static_cast<uint16_t>(code), cached, set) != ok ||
+                    (ok && cached != direct))
+                    ++mismatches;
+            }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) threads.emplace_back(check);
+    for (std::thread &t : threads) t.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace
