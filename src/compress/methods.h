@@ -8,6 +8,7 @@
 
 #include "charset/charset_layer.h"
 #include "core/block_paths.h"
+#include "core/byte_scan.h"
 #include "compress/compression_layer.h"
 #include "core/layer_values.h"
 #include "core/stream.h"
@@ -62,6 +63,23 @@ public:
     // The plain bytes below 0x80 are those from PlainLow() up.
     uint32_t PlainLow() const { return plainLow_; }
     void Skip(uint32_t n) { at_ += n; }
+    // How many bytes from the cursor on, at most `limit`, the block path may
+    // take: all that are left without the text layer, else up to the first
+    // byte below Ctrl-Z + 1 or 0xFF, found eight bytes at a time.
+    uint32_t PlainRun(uint32_t limit) const {
+        if (limit > Left()) limit = Left();
+        if (plainLow_ == 0 && plainSpan_ == 256) return limit;
+        uint32_t n = 0;
+        if (plainLow_ + plainSpan_ == 0xFF && plainLow_ <= 0x80) {
+            for (; n + 8 <= limit; n += 8) {
+                const uint64_t word = bytescan::Load8(at_ + n);
+                if (uint64_t stop = bytescan::Below(word, plainLow_) | bytescan::Equal(word, 0xFF))
+                    return n + bytescan::FirstMarked(stop);
+            }
+        }
+        while (n < limit && Plain(at_[n])) ++n;
+        return n;
+    }
 
     void Commit() {
         auto taken = static_cast<uint32_t>(at_ - start_);

@@ -146,6 +146,21 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
             // record goes on in the next read.
             if (usable == 0) break;
         }
+        // Data bytes that need no work below go into the record as a block,
+        // as far as the buffer and the longest record allow; the byte that
+        // stops the run is taken one value at a time below.
+        if (!continuation && hold.start >= hold.length) {
+            const uint32_t longest = static_cast<uint32_t>(kLongestRecord - recordLength);
+            const uint32_t n = below.PlainRun(usable < longest ? usable : longest);
+            if (n != 0) {
+                std::memcpy(buffer + stored, below.Cursor(), n);
+                below.Skip(n);
+                stored += n;
+                usable -= n;
+                recordLength += static_cast<int32_t>(n);
+                continue;
+            }
+        }
         int v = NextValue(below, hold);
         if (v == kStreamError) return FailRead(handle, hold, before);
         if (v != kStreamEnd && v != kValueRecordEnd) {
