@@ -81,6 +81,21 @@ public:
         return n;
     }
 
+    // A CR LF at the cursor that the text layer reads as one record end
+    // (CR LF ends records, a CR alone neither ends one nor becomes CR LF):
+    // taken whole, with the column back at 0, as TextGetValue takes it. False,
+    // taking nothing, when anything else stands at the cursor.
+    bool TakeCrLf() {
+        if (!crLfEndsRecord_ || Left() < 2 || at_[0] != textchar::kCR || at_[1] != textchar::kLF) return false;
+        Commit();
+        BufferedStream *stream = handle_->stream;
+        stream->cursor += 2;
+        stream->count -= 2;
+        handle_->text->work.column = 0;
+        start_ = at_ = at_ + 2;
+        return true;
+    }
+
     void Commit() {
         auto taken = static_cast<uint32_t>(at_ - start_);
         if (taken == 0) return;
@@ -98,11 +113,15 @@ private:
     void Reload() {
         BufferedStream *stream = handle_->stream;
         start_ = at_ = end_ = stream->cursor;
+        crLfEndsRecord_ = false;
         if (!BlockPaths() || (handle_->flags & kLayerCharset)) return;
         if (handle_->flags & kLayerText) {
             if (handle_->text->work.phase != kTextNormal) return;
             plainLow_ = textchar::kCtrlZ + 1;  // 27-254: above Ctrl-Z, not 0xFF
             plainSpan_ = textchar::kFF - plainLow_;
+            const uint16_t options = handle_->text->work.options;
+            crLfEndsRecord_ = (options & TXT_READ_CRLF_ENDS_RECORD) &&
+                              !(options & (TXT_READ_CR_ENDS_RECORD | TXT_READ_CR_TO_CRLF));
         } else {
             plainLow_ = 0;
             plainSpan_ = 256;
@@ -116,6 +135,7 @@ private:
     const uint8_t *end_ = nullptr;
     uint32_t plainLow_ = 0;  // the block path takes the bytes b with b - plainLow_ < plainSpan_
     uint32_t plainSpan_ = 0;
+    bool crLfEndsRecord_ = false;  // TakeCrLf may take a CR LF
 };
 
 // Puts a value (a byte or kValueRecordEnd) to the layer below, chosen as in

@@ -161,7 +161,7 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
                 continue;
             }
         }
-        int v = NextValue(below, hold);
+        int v = hold.start >= hold.length && below.TakeCrLf() ? kValueRecordEnd : NextValue(below, hold);
         if (v == kStreamError) return FailRead(handle, hold, before);
         if (v != kStreamEnd && v != kValueRecordEnd) {
             if (!continuation) {

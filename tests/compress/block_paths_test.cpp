@@ -59,6 +59,10 @@ const TextOptions kTextOptions[] = {
     {TXT_READ_LF_ENDS_RECORD | TXT_DROP_CR, TXT_WRITE_RECORD_LF | TXT_STRIP_TRAILING_SPACES, 4},
     {TXT_READ_CR_ENDS_RECORD | TXT_TABS, TXT_WRITE_LF_TO_CRLF | TXT_SPACES_TO_TABS, 3},
     {TXT_READ_CR_TO_CRLF, TXT_WRITE_RECORD_NOTHING | TXT_DROP_LF, 8},
+    // A CR LF is one record end only when a CR alone neither ends a record
+    // nor becomes CR LF.
+    {TXT_READ_CRLF_ENDS_RECORD | TXT_READ_CR_ENDS_RECORD, TXT_WRITE_RECORD_CRLF, 8},
+    {TXT_READ_CRLF_ENDS_RECORD | TXT_READ_CR_TO_CRLF, TXT_WRITE_RECORD_LF, 8},
 };
 
 // Everything one way of working gives for one file and one setting.
