@@ -115,8 +115,13 @@ TEST_F(JapaneseIconv, KatakanaWidenedAsTheirCompatibilityForms) {
         std::istringstream fields(line);
         std::string half, full;
         fields >> half >> full;
-        const std::string expected = "x" + Hex(full) + "y";
-        const std::string source = "x" + Hex(half) + "y";
+        // Built with += : GCC 12 at -O3 takes "x" + std::string for an
+        // overlapping copy.
+        std::string expected = "x", source = "x";
+        expected += Hex(full);
+        expected += 'y';
+        source += Hex(half);
+        source += 'y';
         EXPECT_TRUE(Iconv("EUC-JP", "UTF-8", Read(source, {51, 57, kFull, 0})) == expected) << half;
         EXPECT_TRUE(Iconv("ISO-2022-JP", "UTF-8", Read(source, {51, 53, kFull, 0})) == expected) << half;
         ++checked;
