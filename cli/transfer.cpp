@@ -163,17 +163,28 @@ Pipe ChoosePipe(TransferPlan &plan) {
     return Pipe::kUnframed;
 }
 
-// `n` bytes through `table`. Eight results are gathered in a register and
-// stored at once, so the loads need not wait for stores that might alias the
-// table.
-void TranslateThroughTable(const unsigned char *in, unsigned char *out, uint32_t n,
+// Room that Unframe needs behind its output for a `length`-byte framed block:
+// every record has a prefix of two bytes and a line end of at most two, and a
+// word of slack for the translation's last word and the line end's store.
+size_t UnframedRoom(uint32_t length) { return static_cast<size_t>(length) * 2 + 16; }
+
+// `n` bytes through `table`, eight at a time: the results are gathered in a
+// register and stored at once, so the loads need not wait for stores that
+// might alias the table. The last word may run past the record, reading no
+// further than `inEnd` and writing up to seven bytes past `out + n`, which
+// the next line end and record overwrite; only a word that would read past
+// `inEnd` is done a byte at a time. Records are short, and a byte loop at the
+// end of each would cost more than the words.
+void TranslateThroughTable(const unsigned char *in, const unsigned char *inEnd, unsigned char *out, uint32_t n,
                            const std::array<uint8_t, 256> &table) {
     uint32_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= n; i += 8) {
-            const unsigned char *p = in + i;
+        const auto readable = static_cast<size_t>(inEnd - in);
+        for (; i < n && i + 8 <= readable; i += 8) {
+            uint64_t bytes;
+            std::memcpy(&bytes, in + i, 8);
             uint64_t word = 0;
-            for (int k = 7; k >= 0; --k) word = word << 8 | table[p[k]];
+            for (int k = 7; k >= 0; --k) word = word << 8 | table[(bytes >> (8 * k)) & 0xFF];
             std::memcpy(out + i, &word, 8);
         }
     }
@@ -181,26 +192,31 @@ void TranslateThroughTable(const unsigned char *in, unsigned char *out, uint32_t
 }
 
 // Length-prefixed records (a 16-bit little-endian length, the data, a pad
-// byte after odd data) as lines ending in `lineEnd`, their data translated
-// through `table` when there is one.
-void Unframe(const unsigned char *framed, uint32_t length, const TransferPlan &plan, std::vector<unsigned char> &lines) {
-    lines.resize(length / 2 * (2 + plan.recordEnd.size()) + length);
-    unsigned char *out = lines.data();
+// byte after odd data) as lines ending in the plan's record end, their data
+// translated through its table when there is one. `out` has
+// UnframedRoom(length) bytes; the result is the number of bytes of lines.
+size_t Unframe(const unsigned char *framed, uint32_t length, const TransferPlan &plan, unsigned char *out) {
+    unsigned char *const start = out;
+    const unsigned char *const end = framed + length;
+    // The line end is stored as one two-byte store and `ending` bytes of it kept.
+    unsigned char lineEnd[2] = {0, 0};
+    const size_t ending = plan.recordEnd.size();
+    std::memcpy(lineEnd, plan.recordEnd.data(), ending);
     uint32_t position = 0;
     while (position + 2 <= length) {
         uint32_t size = framed[position] | static_cast<uint32_t>(framed[position + 1]) << 8;
         position += 2;
         if (plan.recordTable) {
-            TranslateThroughTable(framed + position, out, size, *plan.recordTable);
+            TranslateThroughTable(framed + position, end, out, size, *plan.recordTable);
         } else {
             std::memcpy(out, framed + position, size);
         }
         out += size;
-        std::memcpy(out, plan.recordEnd.data(), plan.recordEnd.size());
-        out += plan.recordEnd.size();
+        std::memcpy(out, lineEnd, 2);
+        out += ending;
         position += size + (size & 1);
     }
-    lines.resize(static_cast<size_t>(out - lines.data()));
+    return static_cast<size_t>(out - start);
 }
 
 uint64_t SizeOf(const std::string &path) {
@@ -266,7 +282,8 @@ int RunTransfer(TransferPlan plan) {
 
     uint32_t blockSize = pipe == Pipe::kPlain ? kPlainBlock : kRecordBlock;
     std::vector<unsigned char> block(blockSize);
-    std::vector<unsigned char> lines;  // Pipe::kUnframed: the records with their line ends
+    // Pipe::kUnframed: the records with their line ends
+    std::vector<unsigned char> lines(pipe == Pipe::kUnframed ? UnframedRoom(blockSize) : 0);
     Progress progress(plan.input == "-" ? 0 : SizeOf(plan.input), plan.input == "-" ? std::optional<bool>(false) : plan.progress);
     uint64_t consumed = 0;
     uint32_t lastStreamCount = 0;
@@ -287,9 +304,8 @@ int RunTransfer(TransferPlan plan) {
         if (got == 0) break;
         const unsigned char *data = block.data();
         if (pipe == Pipe::kUnframed) {
-            Unframe(block.data(), got, plan, lines);
+            got = static_cast<uint32_t>(Unframe(block.data(), got, plan, lines.data()));
             data = lines.data();
-            got = static_cast<uint32_t>(lines.size());
         }
         if (standardOut != nullptr) {
             if (std::fwrite(data, 1, got, standardOut) != got) {

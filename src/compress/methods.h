@@ -68,9 +68,9 @@ public:
     // byte below Ctrl-Z + 1 or 0xFF, found eight bytes at a time.
     uint32_t PlainRun(uint32_t limit) const {
         if (limit > Left()) limit = Left();
-        if (plainLow_ == 0 && plainSpan_ == 256) return limit;
+        if (everyBytePlain_) return limit;
         uint32_t n = 0;
-        if (plainLow_ + plainSpan_ == 0xFF && plainLow_ <= 0x80) {
+        if (scanByWords_) {
             for (; n + 8 <= limit; n += 8) {
                 const uint64_t word = bytescan::Load8(at_ + n);
                 if (uint64_t stop = bytescan::Below(word, plainLow_) | bytescan::Equal(word, 0xFF))
@@ -78,6 +78,24 @@ public:
             }
         }
         while (n < limit && Plain(at_[n])) ++n;
+        return n;
+    }
+
+    // PlainRun's bytes, copied to `to` and taken. `to` has room for `limit`
+    // bytes, and may be written beyond the count up to there.
+    uint32_t TakePlainRun(uint8_t *to, uint32_t limit) {
+        if (limit > Left()) limit = Left();
+        uint32_t n;
+        if (everyBytePlain_) {
+            std::memcpy(to, at_, limit);
+            n = limit;
+        } else if (scanByWords_) {
+            n = bytescan::CopyUntilBelowOrFF(at_, to, limit, plainLow_);
+        } else {
+            n = PlainRun(limit);
+            std::memcpy(to, at_, n);
+        }
+        at_ += n;
         return n;
     }
 
@@ -113,18 +131,20 @@ private:
     void Reload() {
         BufferedStream *stream = handle_->stream;
         start_ = at_ = end_ = stream->cursor;
-        crLfEndsRecord_ = false;
+        crLfEndsRecord_ = everyBytePlain_ = scanByWords_ = false;
         if (!BlockPaths() || (handle_->flags & kLayerCharset)) return;
         if (handle_->flags & kLayerText) {
             if (handle_->text->work.phase != kTextNormal) return;
             plainLow_ = textchar::kCtrlZ + 1;  // 27-254: above Ctrl-Z, not 0xFF
             plainSpan_ = textchar::kFF - plainLow_;
+            scanByWords_ = true;
             const uint16_t options = handle_->text->work.options;
             crLfEndsRecord_ = (options & TXT_READ_CRLF_ENDS_RECORD) &&
                               !(options & (TXT_READ_CR_ENDS_RECORD | TXT_READ_CR_TO_CRLF));
         } else {
             plainLow_ = 0;
             plainSpan_ = 256;
+            everyBytePlain_ = true;
         }
         end_ = at_ + stream->count;
     }
@@ -136,6 +156,11 @@ private:
     uint32_t plainLow_ = 0;  // the block path takes the bytes b with b - plainLow_ < plainSpan_
     uint32_t plainSpan_ = 0;
     bool crLfEndsRecord_ = false;  // TakeCrLf may take a CR LF
+    // What PlainRun tests, decided once per Reload rather than per call from
+    // the two fields above (which the compiler may read as one 64-bit word
+    // just after storing them as two halves, a stall on every call).
+    bool everyBytePlain_ = false;  // no text layer: every byte is plain
+    bool scanByWords_ = false;     // plain = from plainLow_ (at most 0x80) up, but 0xFF
 };
 
 // Puts a value (a byte or kValueRecordEnd) to the layer below, chosen as in

@@ -151,15 +151,14 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
         // stops the run is taken one value at a time below.
         if (!continuation && hold.start >= hold.length) {
             const uint32_t longest = static_cast<uint32_t>(kLongestRecord - recordLength);
-            const uint32_t n = below.PlainRun(usable < longest ? usable : longest);
-            if (n != 0) {
-                std::memcpy(buffer + stored, below.Cursor(), n);
-                below.Skip(n);
-                stored += n;
-                usable -= n;
-                recordLength += static_cast<int32_t>(n);
-                continue;
-            }
+            const uint32_t n = below.TakePlainRun(buffer + stored, usable < longest ? usable : longest);
+            stored += n;
+            usable -= n;
+            recordLength += static_cast<int32_t>(n);
+            // The run stopped at the buffer's end, the stream buffer's end, the
+            // longest record, or a byte that is not plain: that byte is taken
+            // next, without asking for a run again.
+            if (usable == 0) break;
         }
         int v = hold.start >= hold.length && below.TakeCrLf() ? kValueRecordEnd : NextValue(below, hold);
         if (v == kStreamError) return FailRead(handle, hold, before);

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kx::bytescan {
 
 constexpr uint64_t kOnes = 0x0101010101010101ull;
@@ -47,5 +51,38 @@ inline uint64_t HighBit(uint64_t word) { return word & kHigh; }
 
 // The index (0-7) of the first byte marked in `flags`, which is not 0.
 inline uint32_t FirstMarked(uint64_t flags) { return static_cast<uint32_t>(std::countr_zero(flags)) >> 3; }
+
+// Copies the bytes from `from` to `to` up to the first one below `low` (at
+// most 0x80) or equal to 0xFF, and at most `limit` of them; the count copied.
+// Sixteen bytes are looked at and stored at once where the processor has the
+// instructions for it, eight otherwise: `to` may be written beyond the count,
+// never beyond `limit` bytes.
+inline uint32_t CopyUntilBelowOrFF(const uint8_t *from, uint8_t *to, uint32_t limit, uint32_t low) {
+    uint32_t n = 0;
+#if defined(__SSE2__)
+    const __m128i lastBelow = _mm_set1_epi8(static_cast<char>(low - 1));
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
+    for (; n + 16 <= limit; n += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + n));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + n), x);
+        // min(x, low - 1) == x exactly when x < low (unsigned bytes)
+        const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, lastBelow), x), _mm_cmpeq_epi8(x, ff));
+        if (const auto marks = static_cast<uint32_t>(_mm_movemask_epi8(stop)))
+            return n + static_cast<uint32_t>(std::countr_zero(marks));
+    }
+#endif
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; n + 8 <= limit; n += 8) {
+            const uint64_t word = Load8(from + n);
+            std::memcpy(to + n, &word, sizeof word);
+            if (const uint64_t stop = Below(word, low) | Equal(word, 0xFF)) return n + FirstMarked(stop);
+        }
+    }
+    for (; n < limit; ++n) {
+        if (from[n] < low || from[n] == 0xFF) break;
+        to[n] = from[n];
+    }
+    return n;
+}
 
 }  // namespace kx::bytescan

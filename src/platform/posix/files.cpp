@@ -131,8 +131,12 @@ HANDLE CreateFileA(const char *name, DWORD access, DWORD shareMode, void * /*sec
         delete file;
         return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
     }
-    // Emptied only once sharing allows it, so that a refused opener changes nothing.
-    if (truncate && ::ftruncate(descriptor, 0) != 0) {
+    // Emptied only once sharing allows it, so that a refused opener changes
+    // nothing. A file that is already empty is left alone: some file systems
+    // take a truncation to zero as a file being replaced and write its new
+    // data out at the close, which would make every close of a file created
+    // empty (a reserved unique name, say) wait for the disk.
+    if (truncate && info.st_size != 0 && ::ftruncate(descriptor, 0) != 0) {
         int cause = errno;
         ::close(descriptor);
         delete file;

@@ -1,0 +1,37 @@
+// The word-at-a-time copy that the block paths use to take a run of plain
+// bytes: against a byte loop, for every place of the stopping byte, every
+// limit around the word sizes, and each lower bound the layers use. Bytes of
+// the destination past the limit must never be touched.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/byte_scan.h"
+
+namespace {
+
+TEST(ByteScan, CopyUntilBelowOrFFStopsWhereAByteLoopStops) {
+    const uint8_t kGuard = 0xA5;
+    for (uint32_t low : {0x1Bu, 0x20u, 0x80u}) {
+        for (uint8_t stopper : {static_cast<uint8_t>(low - 1), uint8_t{0}, uint8_t{0xFF}}) {
+            for (uint32_t at = 0; at <= 40; ++at) {
+                // Plain bytes on both sides of the bound and near 0xFF, then the stopper.
+                std::vector<uint8_t> from(48);
+                for (uint32_t i = 0; i < from.size(); ++i)
+                    from[i] = static_cast<uint8_t>(i % 3 == 0 ? low : i % 3 == 1 ? 0xFE : 0x80 + i);
+                if (at < from.size()) from[at] = stopper;
+                for (uint32_t limit = 0; limit <= 40; ++limit) {
+                    std::vector<uint8_t> to(limit + 16, kGuard);
+                    uint32_t n = kx::bytescan::CopyUntilBelowOrFF(from.data(), to.data(), limit, low);
+                    uint32_t expected = at < limit ? at : limit;
+                    ASSERT_EQ(n, expected) << "low " << low << " stop at " << at << " limit " << limit;
+                    for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(to[i], from[i]);
+                    for (uint32_t i = limit; i < to.size(); ++i)
+                        ASSERT_EQ(to[i], kGuard) << "written past the limit at " << i;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
