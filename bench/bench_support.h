@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -48,11 +49,21 @@ inline void WriteWhole(const char *path, const std::string &bytes) {
     ::close(fd);
 }
 
+// Removes `name` with the timing paused, before an iteration writes it anew:
+// writing over a file that a truncation emptied makes some file systems write
+// the data out at the close, so that the time would depend on the disk.
+inline void FreshOutput(benchmark::State &state, const char *name) {
+    state.PauseTiming();
+    std::remove(name);
+    state.ResumeTiming();
+}
+
 // Copies `source` to `target` with read(2) and write(2) in kBlock blocks, once
 // per iteration; counts `fileSize` bytes per iteration.
 inline void PlainCopy(benchmark::State &state, const char *source, const char *target, size_t fileSize) {
     std::vector<char> block(kBlock);
     for (auto _ : state) {
+        FreshOutput(state, target);
         int in = ::open(source, O_RDONLY);
         int out = ::open(target, O_WRONLY | O_CREAT | O_TRUNC, 0644);
         for (ssize_t n; (n = ::read(in, block.data(), kBlock)) > 0;)

@@ -41,6 +41,7 @@ void LibraryReadWrite(benchmark::State &state) {
     Files();
     std::vector<char> block(kBlock);
     for (auto _ : state) {
+        kxbench::FreshOutput(state, "library.bin");
         char source[] = "source.bin", target[] = "library.bin";
         KXFILE in = kxFileOpen(source, 0);
         KXFILE out = kxFileCreate(target, 1);

@@ -115,6 +115,7 @@ void TextReadRecords(benchmark::State &state) {
     Files();
     std::vector<char> block(kBlock);
     for (auto _ : state) {
+        kxbench::FreshOutput(state, "records.txt");
         KXFILE in = Open("lines.txt", TXT_READ_CRLF_ENDS_RECORD, 0);
         KXFILE out = Create("records.txt", 0, 0);
         uint32_t got = 0, put = 0;
@@ -131,6 +132,7 @@ void TextWriteCrLf(benchmark::State &state) {
     Files();
     std::vector<char> block(kBlock);
     for (auto _ : state) {
+        kxbench::FreshOutput(state, "crlf.txt");
         KXFILE in = Open("unix.txt", 0, 0);
         KXFILE out = Create("crlf.txt", TXT_WRITE_LF_TO_CRLF, 0);
         uint32_t got = 0, put = 0;
@@ -163,6 +165,7 @@ void Expander(benchmark::State &state) {
     std::string packed;
     ReadThrough("lines.txt", TextFor(method, true), method, &packed);
     for (auto _ : state) {
+        kxbench::FreshOutput(state, "expanded.txt");
         KXFILE out = Create("expanded.txt", TextFor(method, false), method);
         uint32_t put = 0;
         for (size_t at = 0; at < packed.size(); at += kBlock) {

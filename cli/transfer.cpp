@@ -113,6 +113,20 @@ enum class Pipe {
     kUnframed,  // the reader in record mode; each record given its line end here
 };
 
+// The results of `table` for every string of two bytes, indexed by the two
+// bytes as they stand in memory: 64K entries, built once per transfer.
+std::vector<uint16_t> PairTable(const std::array<uint8_t, 256> &table) {
+    std::vector<uint16_t> pairs(65536);
+    for (uint32_t key = 0; key < 65536; ++key) {
+        const auto index = static_cast<uint16_t>(key);
+        unsigned char two[2];
+        std::memcpy(two, &index, 2);
+        const unsigned char result[2] = {table[two[0]], table[two[1]]};
+        std::memcpy(&pairs[key], result, 2);
+    }
+    return pairs;
+}
+
 // Record ends that the reading side makes must reach the writing side as
 // record ends, not as the byte 0xFF that also stands for itself: both
 // handles then speak record mode, whose length prefixes carry every byte
@@ -157,7 +171,7 @@ Pipe ChoosePipe(TransferPlan &plan) {
         std::array<uint8_t, 256> table;
         if (!kxFileSetupXlat(reader.from, reader.to, table.data(), 256, 0x20, XLAT_APPROXIMATE | XLAT_KEEP_CONTROLS))
             for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);
-        plan.recordTable = table;
+        plan.recordPairs = PairTable(table);
         reader.charset = false;
     }
     return Pipe::kUnframed;
@@ -168,27 +182,35 @@ Pipe ChoosePipe(TransferPlan &plan) {
 // word of slack for the translation's last word and the line end's store.
 size_t UnframedRoom(uint32_t length) { return static_cast<size_t>(length) * 2 + 16; }
 
-// `n` bytes through `table`, eight at a time: the results are gathered in a
-// register and stored at once, so the loads need not wait for stores that
-// might alias the table. The last word may run past the record, reading no
-// further than `inEnd` and writing up to seven bytes past `out + n`, which
-// the next line end and record overwrite; only a word that would read past
-// `inEnd` is done a byte at a time. Records are short, and a byte loop at the
-// end of each would cost more than the words.
-void TranslateThroughTable(const unsigned char *in, const unsigned char *inEnd, unsigned char *out, uint32_t n,
-                           const std::array<uint8_t, 256> &table) {
+// `n` bytes through `pairs`, the table of every two-byte string (PairTable):
+// half the lookups of a byte table, and each result is stored as it stands.
+// Four pairs are done at a time; the last group may run past the record,
+// reading no further than `inEnd` and writing up to seven bytes past
+// `out + n`, which the next line end and record overwrite. Records are short,
+// and a loop at the end of each that stopped exactly would cost more than the
+// bytes it saves.
+void TranslateThroughPairs(const unsigned char *in, const unsigned char *inEnd, unsigned char *out, uint32_t n,
+                           const uint16_t *pairs) {
+    auto pair = [&](uint32_t at) {
+        uint16_t two;
+        std::memcpy(&two, in + at, 2);
+        std::memcpy(out + at, &pairs[two], 2);
+    };
+    const auto readable = static_cast<size_t>(inEnd - in);
     uint32_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        const auto readable = static_cast<size_t>(inEnd - in);
-        for (; i < n && i + 8 <= readable; i += 8) {
-            uint64_t bytes;
-            std::memcpy(&bytes, in + i, 8);
-            uint64_t word = 0;
-            for (int k = 7; k >= 0; --k) word = word << 8 | table[(bytes >> (8 * k)) & 0xFF];
-            std::memcpy(out + i, &word, 8);
-        }
+    for (; i < n && i + 8 <= readable; i += 8) {
+        pair(i);
+        pair(i + 2);
+        pair(i + 4);
+        pair(i + 6);
     }
-    for (; i < n; ++i) out[i] = table[in[i]];
+    for (; i < n && i + 2 <= readable; i += 2) pair(i);
+    if (i < n) {  // the block's last byte: looked up as the first of a pair
+        const unsigned char two[2] = {in[i], 0};
+        uint16_t key;
+        std::memcpy(&key, two, 2);
+        std::memcpy(out + i, &pairs[key], 1);
+    }
 }
 
 // Length-prefixed records (a 16-bit little-endian length, the data, a pad
@@ -206,8 +228,8 @@ size_t Unframe(const unsigned char *framed, uint32_t length, const TransferPlan 
     while (position + 2 <= length) {
         uint32_t size = framed[position] | static_cast<uint32_t>(framed[position + 1]) << 8;
         position += 2;
-        if (plan.recordTable) {
-            TranslateThroughTable(framed + position, end, out, size, *plan.recordTable);
+        if (!plan.recordPairs.empty()) {
+            TranslateThroughPairs(framed + position, end, out, size, plan.recordPairs.data());
         } else {
             std::memcpy(out, framed + position, size);
         }

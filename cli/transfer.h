@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kxcli {
 
@@ -33,9 +34,10 @@ struct TransferPlan {
     bool kanaToFull = false;
     std::optional<bool> progress;
     // Set by the transfer when it frames records off itself: their line end,
-    // and the single-byte table their data go through.
+    // and the single-byte table their data go through, as a table of pairs
+    // (empty: the data pass unchanged).
     std::string recordEnd;
-    std::optional<std::array<uint8_t, 256>> recordTable;
+    std::vector<uint16_t> recordPairs;
 };
 
 // Runs the transfer; returns the exit code (0, or 1 with a message printed).

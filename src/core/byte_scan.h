@@ -52,6 +52,31 @@ inline uint64_t HighBit(uint64_t word) { return word & kHigh; }
 // The index (0-7) of the first byte marked in `flags`, which is not 0.
 inline uint32_t FirstMarked(uint64_t flags) { return static_cast<uint32_t>(std::countr_zero(flags)) >> 3; }
 
+#if defined(__SSE2__)
+// Sixteen bytes at once, where the processor has the instructions for it:
+// each test gives a mask with bit i set for byte i when that byte passes it.
+class Bytes16 {
+public:
+    explicit Bytes16(const uint8_t *p) : v_(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))) {}
+    // The bytes equal to `byte`.
+    uint32_t Equal(uint8_t byte) const { return Mask(_mm_cmpeq_epi8(v_, _mm_set1_epi8(static_cast<char>(byte)))); }
+    // The bytes below `low` (1 to 0x80).
+    uint32_t Below(uint32_t low) const {
+        // min(x, low - 1) == x exactly when x < low, unsigned
+        const __m128i lastBelow = _mm_set1_epi8(static_cast<char>(low - 1));
+        return Mask(_mm_cmpeq_epi8(_mm_min_epu8(v_, lastBelow), v_));
+    }
+    void Store(uint8_t *p) const { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v_); }
+
+private:
+    static uint32_t Mask(__m128i flags) { return static_cast<uint32_t>(_mm_movemask_epi8(flags)); }
+    __m128i v_;
+};
+
+// The index (0-15) of the first byte marked in a Bytes16 mask, which is not 0.
+inline uint32_t FirstMarked16(uint32_t mask) { return static_cast<uint32_t>(std::countr_zero(mask)); }
+#endif
+
 // Copies the bytes from `from` to `to` up to the first one below `low` (at
 // most 0x80) or equal to 0xFF, and at most `limit` of them; the count copied.
 // Sixteen bytes are looked at and stored at once where the processor has the
@@ -60,15 +85,10 @@ inline uint32_t FirstMarked(uint64_t flags) { return static_cast<uint32_t>(std::
 inline uint32_t CopyUntilBelowOrFF(const uint8_t *from, uint8_t *to, uint32_t limit, uint32_t low) {
     uint32_t n = 0;
 #if defined(__SSE2__)
-    const __m128i lastBelow = _mm_set1_epi8(static_cast<char>(low - 1));
-    const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
     for (; n + 16 <= limit; n += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + n));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + n), x);
-        // min(x, low - 1) == x exactly when x < low (unsigned bytes)
-        const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(x, lastBelow), x), _mm_cmpeq_epi8(x, ff));
-        if (const auto marks = static_cast<uint32_t>(_mm_movemask_epi8(stop)))
-            return n + static_cast<uint32_t>(std::countr_zero(marks));
+        const Bytes16 x(from + n);
+        x.Store(to + n);
+        if (const uint32_t stop = (low != 0 ? x.Below(low) : 0) | x.Equal(0xFF)) return n + FirstMarked16(stop);
     }
 #endif
     if constexpr (std::endian::native == std::endian::little) {

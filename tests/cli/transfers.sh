@@ -20,6 +20,32 @@ expect_same want-latin1-z.txt latin1-z.txt "convert through record mode on both 
 run convert latin1.txt back.txt --from iso-8859-1 --to ibm437 --records lf --write-records crlf
 expect_same cp437.txt back.txt "convert back to CP437 CR LF"
 
+# Lines of every length from 0 to 300 holding every byte but NUL, CR, LF and
+# Ctrl-Z, in 200 KB: the records cross the reads' blocks at every offset. The
+# one-step conversion (records framed off and translated by kxfile) must equal
+# the character-set layer's own translation followed by a conversion of the
+# line ends alone.
+(
+  export LC_ALL=C
+  pattern=""
+  for ((i = 0; i < 1024; i++)); do
+    byte=$(( (i * 13) % 256 ))
+    case $byte in 0|10|13|26) byte=32 ;; esac
+    printf -v one "\\x%02x" "$byte"
+    printf -v one "$one"
+    pattern+=$one
+  done
+  for ((line = 0; line < 1400; line++)); do
+    printf '%s\r\n' "${pattern:$(( line * 7 % 700 )):$(( line % 301 ))}"
+  done
+) > every-length.txt
+run convert every-length.txt step1.txt --from cp437 --to latin1
+run convert step1.txt two-steps.txt --records crlf --write-records lf
+run convert every-length.txt one-step.txt --from cp437 --to latin1 --records crlf --write-records lf
+expect_status 0 "one-step conversion of lines of every length"
+expect_same two-steps.txt one-step.txt "lines of every length: table applied while records are framed off"
+[ "$(stat -c %s one-step.txt)" -gt 150000 ] || fail "lines of every length: output too short"
+
 # Standard input and output give the same bytes as files.
 "$KXFILE" convert - - --from cp437 --to latin1 --records crlf --write-records lf < cp437.txt > piped.txt
 expect_same want-latin1.txt piped.txt "convert from standard input to standard output"
