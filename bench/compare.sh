@@ -4,7 +4,7 @@
 # nkf -j and nkf -e, and dos2unix (CR LF to LF with CP437 to ISO 8859-1).
 # Prints each time, the ratio peer time / kxfile time, and kxfile's peak
 # resident size (GNU time). Not a test: it measures.
-# Usage: bench/compare.sh [SIZE_MB] [KXFILE]
+# Usage: [RUNS=N] bench/compare.sh [SIZE_MB] [KXFILE]
 #   SIZE_MB  size of each generated file, 200 by default; 1024 for the
 #            memory check (peak resident size under 16 MB for 1 GB)
 #   KXFILE   the tool, build-bench/kxfile by default (a Release build: see
@@ -44,14 +44,26 @@ generate samples/sjis-kana.txt "$work/sjis.txt"
 echo "data: $(stat -c %s "$work/cp437.txt") bytes of CP437 CR LF text, $(stat -c %s "$work/sjis.txt") bytes of Shift-JIS text"
 
 # Seconds by the clock, processor seconds (user + system) and peak resident
-# KiB of one command. The machine may be shared: the processor time is the
-# steadier figure, the clock the one a person waits for.
+# KiB of one command, run RUNS times (3 by default): the figures of the run
+# with the median clock time, and the largest peak. The machine may be
+# shared: the processor time is the steadier figure, the clock the one a
+# person waits for. Every output is removed before each run, so that no run
+# writes over a file an earlier one left, and the disk is brought up to date.
+runs=${RUNS:-3}
 measure() {  # OUT_VAR COMMAND...
-  local var=$1 user system
+  local var=$1 run user system seconds kib most=0
   shift
-  /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || true
-  read -r "${var}_seconds" user system "${var}_kib" < <(tail -1 "$work/time")
-  printf -v "${var}_cpu" '%.2f' "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')"
+  : > "$work/runs"
+  for ((run = 0; run < runs; run++)); do
+    rm -f "$work"/out* "$work"/peer*
+    sync  # no run pays for writing out what the generator or an earlier run left
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || true
+    read -r seconds user system kib < <(tail -1 "$work/time")
+    echo "$seconds $(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')" >> "$work/runs"
+    [ "$kib" -gt "$most" ] && most=$kib
+  done
+  read -r "${var}_seconds" "${var}_cpu" < <(sort -n "$work/runs" | sed -n "$(( (runs + 1) / 2 ))p")
+  printf -v "${var}_kib" '%s' "$most"
 }
 
 printf '\n%-30s %8s %8s  %-24s %8s %8s %8s %8s\n' "conversion" "kx s" "kx cpu" "peer" "peer s" "peer cpu" "ratio" "cpu ratio"
