@@ -1,6 +1,11 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "cli.h"
 
 namespace {
@@ -39,6 +44,12 @@ void Usage(FILE *out) {
 }  // namespace
 
 int main(int argc, char **argv) {
+#if defined(_WIN32)
+    // Files pass through standard input and output: in binary mode, so that
+    // the C library neither turns CR LF into LF nor stops reading at Ctrl-Z.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     if (argc < 2) {
         Usage(stderr);
         return 2;

@@ -22,3 +22,22 @@ for arch in i686:win32 x86_64:win64; do
   fi
   echo "build-windows: $build/kxfiles.dll exports $(echo "$exported" | wc -l) names, undecorated"
 done
+
+# Where wine is at hand, the 64-bit kxfile.exe must pass standard input to
+# standard output byte for byte: CR LF, a Ctrl-Z in the middle and a lone LF
+# all survive (the C library's text mode would change the first and stop at
+# the second).
+if command -v wine >/dev/null 2>&1; then
+  sample=$(mktemp)
+  printf 'a\r\nb\032\r\nc\nd\r\n' > "$sample"
+  if ! (cd build-win64 && WINEDEBUG=-all timeout 120 wine kxfile.exe convert - - < "$sample" 2>/dev/null) |
+      cmp -s - "$sample"; then
+    echo "build-windows: kxfile.exe changed the bytes of standard input on their way to standard output" >&2
+    rm -f "$sample"
+    exit 1
+  fi
+  rm -f "$sample"
+  echo "build-windows: kxfile.exe passes standard input to standard output unchanged (under wine)"
+else
+  echo "build-windows: wine not installed, kxfile.exe not run"
+fi
