@@ -102,7 +102,7 @@ constexpr uint32_t SuffixBits(uint32_t cls) { return cls == 0 ? 1 : cls; }
 struct WorkTable {
     uint8_t count[256];    // expander: the count of the entry at each rank
     uint8_t symbol[256];
-    uint16_t place[257];   // compressor: each symbol's rank | its count << 8; one spare
+    uint16_t place[256];   // compressor: each symbol's rank | its count << 8
     uint16_t above[256];  // entries whose count is greater than the index (0-256)
 };
 
@@ -191,10 +191,9 @@ inline void UpdateRanksOf(WorkTable &w, uint8_t symbol, uint32_t place) {
     const uint8_t displaced = w.symbol[t];
     w.symbol[t] = symbol;
     w.symbol[r] = displaced;
-    // Where t is r the displaced symbol is this one: its place is stored once,
-    // below, at an address known early, and the spare entry takes this store,
-    // so that the next symbol's load of its place need not wait for it.
-    w.place[displaced != symbol ? displaced : 256] = Place(r, old);
+    // Where t is r the displaced symbol is this one, and the second store,
+    // whose address is known early, gives its place.
+    w.place[displaced] = Place(r, old);
     w.place[symbol] = Place(t, old + 1);
     if (old + 1 == kHalvingCount) [[unlikely]] HalvePlaces(w);
 }
@@ -339,15 +338,14 @@ inline int NextSymbol(Source &source, RunStage &run) {
     }
 }
 
-// The run stage in states kRunFirst, kRunOnce and kRunTwice, the usual ones,
-// without branches: the value read is always the new runLast, and the state
-// moves on by one when it equals the old runLast (never from kRunFirst), else
-// returns to kRunOnce. The same as NextSymbol in these states, for any value.
+// The run stage in states kRunOnce and kRunTwice, the usual ones, without
+// branches: the value read is always the new runLast, and the state moves on
+// by one when it equals the old runLast, else returns to kRunOnce. The same as
+// NextSymbol in these states, for any value.
 template <typename Source>
 inline int NextPlainSymbol(Source &source, RunStage &run) {
     int v = source();
-    bool repeats = run.state != kRunFirst && v == run.last;
-    run.state = repeats ? run.state + 1 : static_cast<uint32_t>(kRunOnce);
+    run.state = v == run.last ? run.state + 1 : static_cast<uint32_t>(kRunOnce);
     run.last = v;
     return v;
 }
@@ -378,8 +376,8 @@ int CompressInto(Source source, CompressionState &s, WorkTable &w, uint8_t *buff
     int held = 0;  // a negative value drawn by the gathering loop, not yet handled
     while (length - stored >= 4) {
         while (pending < 32) {
-            int symbol = run.state <= kRunTwice ? NextPlainSymbol(source, run)
-                                                : NextSymbol(source, run);
+            int symbol = run.state - kRunOnce <= kRunTwice - kRunOnce ? NextPlainSymbol(source, run)
+                                                                      : NextSymbol(source, run);
             if (symbol < 0) [[unlikely]] {
                 held = symbol;
                 goto bytewise;

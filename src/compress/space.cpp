@@ -36,10 +36,14 @@ int SpaceRead(FileHandle *handle, CompressionState &state, uint8_t *buffer, uint
 
 namespace {
 
-// The length of the leading run of bytes below 0x80, eight bytes at a time
-// where eight remain.
+// The length of the leading run of bytes below 0x80, sixteen or eight bytes
+// at a time where as many remain.
 uint32_t AsciiRunLength(const uint8_t *bytes, uint32_t length) {
     uint32_t n = 0;
+#if defined(__SSE2__)
+    for (; n + 16 <= length; n += 16)
+        if (uint32_t high = bytescan::Bytes16(bytes + n).HighBit()) return n + bytescan::FirstMarked16(high);
+#endif
     for (; n + 8 <= length; n += 8) {
         uint64_t high = bytescan::HighBit(bytescan::Load8(bytes + n));
         if (high != 0) return n + bytescan::FirstMarked(high);

@@ -60,6 +60,13 @@ public:
     explicit Bytes16(const uint8_t *p) : v_(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))) {}
     // The bytes equal to `byte`.
     uint32_t Equal(uint8_t byte) const { return Mask(_mm_cmpeq_epi8(v_, _mm_set1_epi8(static_cast<char>(byte)))); }
+    // The bytes with bit 7 set.
+    uint32_t HighBit() const { return Mask(v_); }
+    // The bytes outside `low` to 0x7F (low below 0x80): compared as signed
+    // values, the bytes from 0x80 up are below every such `low`.
+    uint32_t OutsideLowToAscii(uint32_t low) const {
+        return Mask(_mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(low)), v_));
+    }
     // The bytes below `low` (1 to 0x80).
     uint32_t Below(uint32_t low) const {
         // min(x, low - 1) == x exactly when x < low, unsigned
