@@ -148,21 +148,13 @@ constexpr uint8_t kRunEnds[2][33] = {
 namespace {
 
 // The length of the leading run of `bytes` that TextPutPlainBytes writes: up
-// to the first tab, LF or CR, or space when `collecting` spaces. Sixteen bytes
-// are looked at once where the processor can; then words with no byte below
-// the least of these (14, or 33 when collecting) are passed over eight bytes
-// at a time, and the word that has one is looked at byte by byte.
+// to the first tab, LF or CR, or space when `collecting` spaces. Words with no
+// byte below the least of these (14, or 33 when collecting) are passed over
+// eight bytes at a time; the word that has one is looked at byte by byte.
 uint32_t PlainRunLength(const uint8_t *bytes, uint32_t length, bool collecting) {
     const uint8_t *ends = kRunEnds[collecting];
     const uint32_t limit = collecting ? kSpace + 1 : kCR + 1;
     uint32_t n = 0;
-#if defined(__SSE2__)
-    for (; n + 16 <= length; n += 16) {
-        const bytescan::Bytes16 x(bytes + n);
-        uint32_t stop = x.Equal(kTab) | x.Equal(kLF) | x.Equal(kCR) | (collecting ? x.Equal(kSpace) : 0);
-        if (stop != 0) return n + bytescan::FirstMarked16(stop);
-    }
-#endif
     for (;;) {
         while (n + 8 <= length && bytescan::Below(bytescan::Load8(bytes + n), limit) == 0) n += 8;
         uint32_t stop = n + 8 < length ? n + 8 : length;
@@ -175,12 +167,6 @@ uint32_t PlainRunLength(const uint8_t *bytes, uint32_t length, bool collecting) 
 // Whether the first `length` bytes hold a '"' or a '\''.
 bool HasQuote(const uint8_t *bytes, uint32_t length) {
     uint32_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= length; i += 16) {
-        const bytescan::Bytes16 x(bytes + i);
-        if ((x.Equal(kQuote) | x.Equal(kApostrophe)) != 0) return true;
-    }
-#endif
     for (; i + 8 <= length; i += 8) {
         uint64_t word = bytescan::Load8(bytes + i);
         if ((bytescan::Equal(word, kQuote) | bytescan::Equal(word, kApostrophe)) != 0) return true;
@@ -188,6 +174,41 @@ bool HasQuote(const uint8_t *bytes, uint32_t length) {
     for (; i < length; ++i)
         if (bytes[i] == kQuote || bytes[i] == kApostrophe) return true;
     return false;
+}
+
+// PlainRunLength and HasQuote of the run together: the length of the run
+// and whether a '"' or '\'' stands in it. Where the processor can, sixteen
+// bytes are looked at once for both, the last group overlapping the one
+// before it rather than leaving a tail to be looked at byte by byte.
+struct PlainRun {
+    uint32_t length;
+    bool quote;
+};
+
+PlainRun ScanPlainRun(const uint8_t *bytes, uint32_t length, bool collecting) {
+#if defined(__SSE2__)
+    if (length >= 16) {
+        bool quote = false;
+        for (uint32_t n = 0;;) {
+            const uint32_t at = n + 16 <= length ? n : length - 16;
+            const uint32_t seen = n - at;  // lanes an earlier group looked at
+            const bytescan::Bytes16 x(bytes + at);
+            const uint32_t stops = (x.Equal(kTab) | x.Equal(kLF) | x.Equal(kCR) | (collecting ? x.Equal(kSpace) : 0))
+                                   >> seen << seen;
+            uint32_t quotes = (x.Equal(kQuote) | x.Equal(kApostrophe)) >> seen << seen;
+            if (stops != 0) {
+                const uint32_t first = bytescan::FirstMarked16(stops);
+                quotes &= (1u << first) - 1;
+                return {at + first, quote || quotes != 0};
+            }
+            quote = quote || quotes != 0;
+            if (at + 16 == length) return {length, quote};
+            n = at + 16;
+        }
+    }
+#endif
+    const uint32_t n = PlainRunLength(bytes, length, collecting);
+    return {n, HasQuote(bytes, n)};
 }
 
 }  // namespace
@@ -198,19 +219,21 @@ int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length,
     *taken = 0;
     if (t.phase != kTextNormal) return 1;
     const bool collecting = (t.options & (TXT_SPACES_TO_TABS | TXT_STRIP_TRAILING_SPACES)) != 0;
-    const uint32_t n = PlainRunLength(bytes, length, collecting);
+    const PlainRun run = ScanPlainRun(bytes, length, collecting);
+    const uint32_t n = run.length;
     // Each byte would set these as it is written; the run's last byte decides.
-    auto settle = [&](uint32_t written) {
+    auto settle = [&](uint32_t written, bool quote) {
         if (written == 0) return;
         t.column = static_cast<uint16_t>(t.column + written);
         t.lastWasCR = 0;
         t.minRun = bytes[written - 1] == kPeriod ? 2 : 1;
-        if (t.inQuotes == 0 && HasQuote(bytes, written)) t.inQuotes = 1;
+        if (quote) t.inQuotes = 1;
     };
     uint32_t done = 0;
     while (done < n) {
         if (stream->count == 0 && FlushBuffer(stream, kStreamEnd) == kStreamError) {
-            settle(done + 1);  // as PutByte fails on this byte: counted, not stored
+            // as PutByte fails on this byte: counted, not stored
+            settle(done + 1, HasQuote(bytes, done + 1));
             return 0;
         }
         uint32_t room = stream->count < n - done ? stream->count : n - done;
@@ -219,7 +242,7 @@ int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length,
         stream->count -= room;
         done += room;
     }
-    settle(n);
+    settle(n, run.quote);
     *taken = n;
     return 1;
 }
