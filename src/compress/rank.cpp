@@ -22,6 +22,10 @@
 
 #include "compress/space.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kx {
 namespace {
 
@@ -143,8 +147,20 @@ void StoreTable(const WorkTable &w, CompressionState &s) {
 // Halving: the entries above count x afterwards are those counted above 2x+1
 // before; nothing counts above 127 afterwards.
 void HalveAbove(uint16_t (&above)[256]) {
-    for (uint32_t x = 0; x < 128; ++x) above[x] = above[2 * x + 1];
-    for (uint32_t x = 128; x < 256; ++x) above[x] = 0;
+    uint32_t x = 0;
+#if defined(__SSE2__)
+    // Eight at a time: the odd entries of sixteen, packed (every number is at
+    // most 256, so the signed packing keeps it). Each group is read before the
+    // lower entries it fills are written.
+    for (; x < 128; x += 8) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(above + 2 * x));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(above + 2 * x + 8));
+        const __m128i odd = _mm_packs_epi32(_mm_srli_epi32(low, 16), _mm_srli_epi32(high, 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(above + x), odd);
+    }
+#endif
+    for (; x < 128; ++x) above[x] = above[2 * x + 1];
+    for (x = 128; x < 256; ++x) above[x] = 0;
 }
 
 [[gnu::noinline]] void HalveCounts(WorkTable &w) {
