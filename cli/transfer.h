@@ -3,7 +3,6 @@
 // half-exists. send, receive and convert differ only in how they set it up.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -354,10 +354,10 @@ inline int NextSymbol(Source &source, RunStage &run) {
     }
 }
 
-// The run stage in states kRunOnce and kRunTwice, the usual ones, without
-// branches: the value read is always the new runLast, and the state moves on
-// by one when it equals the old runLast, else returns to kRunOnce. The same as
-// NextSymbol in these states, for any value.
+// The run stage in states kRunOnce and kRunTwice, the usual ones, as one
+// expression rather than NextSymbol's switch: the value read is always the new
+// runLast, and the state moves on by one when it equals the old runLast, else
+// returns to kRunOnce. The same as NextSymbol in these states, for any value.
 template <typename Source>
 inline int NextPlainSymbol(Source &source, RunStage &run) {
     int v = source();
