@@ -23,11 +23,21 @@ constexpr uint32_t kLargestPrefix = 0x7FFF;
 
 // Storage of the handle (FileHandle::pendingData) for the data bytes of a
 // record that a read has taken from below but not delivered: the record did
-// not fit behind the complete records before it. The next read delivers them
-// from here first, whatever buffer it is given.
+// not fit behind the complete records before it, or it is longer than the
+// caller's buffer and the rest of it was read ahead to learn its length. The
+// next read delivers them from here first, whatever buffer it is given, and
+// then the value that ended the record when it was read ahead.
+//
+// Reading ahead keeps what it read rather than rewinding the layers below: a
+// character-set layer's shift state and queued bytes could not be put back
+// with the stream, and the bytes delivered must be the bytes counted.
 struct RecordHold {
     uint32_t start;                     // the next byte to deliver
     uint32_t length;                    // bytes held
+    int end;                            // after the held bytes: the value that ended
+                                        // the record when it was read ahead, else 0
+    int carried;                        // a framed byte that a one-byte read could not
+                                        // take, delivered first by the next read; -1: none
     uint8_t bytes[kLongestRecord + 1];  // the held data
 };
 
@@ -41,7 +51,8 @@ bool HoldReady(FileHandle *handle) {
         SetThreadError(err::kOutOfMemory);
         return false;
     }
-    new (memory) RecordHold{};
+    auto *hold = new (memory) RecordHold{};
+    hold->carried = -1;
     handle->pendingData = static_cast<uint8_t *>(memory);
     return true;
 }
@@ -51,8 +62,16 @@ bool HoldReady(FileHandle *handle) {
 template <typename Below>
 inline int NextValue(Below &below, RecordHold &hold) {
     if (hold.start < hold.length) return hold.bytes[hold.start++];
+    if (hold.end != 0) {
+        int v = hold.end;
+        hold.end = 0;
+        return v;
+    }
     return below();
 }
+
+// Nothing held: the next value comes from below.
+inline bool HoldEmpty(const RecordHold &hold) { return hold.start >= hold.length && hold.end == 0; }
 
 inline void StorePrefix(uint8_t *at, uint32_t length) {
     at[0] = static_cast<uint8_t>(length);
@@ -65,10 +84,11 @@ struct RecordFields {
     uint32_t continuation;
     uint32_t holdStart;
     uint32_t holdLength;
+    int holdEnd;
 };
 
 RecordFields SaveFields(const FileHandle *handle, const RecordHold &hold) {
-    return {handle->recordLength, handle->continuation, hold.start, hold.length};
+    return {handle->recordLength, handle->continuation, hold.start, hold.length, hold.end};
 }
 
 int FailRead(FileHandle *handle, RecordHold &hold, const RecordFields &before) {
@@ -76,43 +96,37 @@ int FailRead(FileHandle *handle, RecordHold &hold, const RecordFields &before) {
     handle->continuation = before.continuation;
     hold.start = before.holdStart;
     hold.length = before.holdLength;
+    hold.end = before.holdEnd;
     return 0;
 }
 
-// Counts the values of the open record up to its end without storing them,
-// then puts the stream, the text layer and the hold back where they were.
-// The record's total length in `length`; 0 on failure, after recording it:
-// also when the stream cannot mark or return to its position, so that the
-// caller of the failed read finds the cause as the last error.
-int ScanRecord(FileHandle *handle, RecordHold &hold, int32_t &length, bool &endOfData) {
-    ErrorCode code = MarkPosition(handle->stream);
-    if (code != err::kNone) {
-        SetThreadError(code);
-        return 0;
-    }
-    TextSaveState(handle);
-    uint32_t holdStart = hold.start;
-    auto below = [handle] { return ValueFromBelow(handle); };
-    for (;;) {
-        int v = NextValue(below, hold);
+// Reads the rest of the open record into the hold, behind the bytes it still
+// holds, and keeps the value that ended it for the reads that deliver it.
+// `length` comes in as the record's bytes already stored and goes out as its
+// total length. 0 on failure, after recording it. The hold has room: the bytes
+// before its start went into this read's buffer as part of the same record,
+// so what it holds never exceeds the record's length.
+int ReadAhead(BelowReader &below, RecordHold &hold, int32_t &length) {
+    int32_t total = length + static_cast<int32_t>(hold.length - hold.start);
+    uint32_t at = hold.length;
+    int end = hold.end;
+    while (end == 0) {
+        int v = below();
         if (v == kStreamError) return 0;
         if (v == kStreamEnd || v == kValueRecordEnd) {
-            endOfData = v == kStreamEnd;
+            end = v;
             break;
         }
-        if (length == kLongestRecord) {
+        if (total == kLongestRecord) {
             SetThreadError(err::kRecordTooLong);
             return 0;
         }
-        ++length;
+        hold.bytes[at++] = static_cast<uint8_t>(v);
+        ++total;
     }
-    code = ReturnToMark(handle->stream);
-    if (code != err::kNone) {
-        SetThreadError(code);
-        return 0;
-    }
-    TextRestoreState(handle);
-    hold.start = holdStart;
+    hold.length = at;
+    hold.end = end;
+    length = total;
     return 1;
 }
 
@@ -123,7 +137,10 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
     const RecordFields before = SaveFields(handle, hold);
 
     uint32_t usable = (length < kLargestRead ? length : kLargestRead) & ~1u;
-    if (usable == 0) return 1;  // no room for a prefix: nothing is taken
+    if (usable == 0) {  // no room for a prefix: nothing is taken
+        *count = 0;
+        return 1;
+    }
     int32_t recordLength = handle->recordLength;
     bool continuation = handle->continuation != 0;
     // A record held back by the last read starts again at this buffer's start;
@@ -149,7 +166,7 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
         // Data bytes that need no work below go into the record as a block,
         // as far as the buffer and the longest record allow; the byte that
         // stops the run is taken one value at a time below.
-        if (!continuation && hold.start >= hold.length) {
+        if (!continuation && HoldEmpty(hold)) {
             const uint32_t longest = static_cast<uint32_t>(kLongestRecord - recordLength);
             const uint32_t n = below.TakePlainRun(buffer + stored, usable < longest ? usable : longest);
             stored += n;
@@ -160,7 +177,7 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
             // next, without asking for a run again.
             if (usable == 0) break;
         }
-        int v = hold.start >= hold.length && below.TakeCrLf() ? kValueRecordEnd : NextValue(below, hold);
+        int v = HoldEmpty(hold) && below.TakeCrLf() ? kValueRecordEnd : NextValue(below, hold);
         if (v == kStreamError) return FailRead(handle, hold, before);
         if (v != kStreamEnd && v != kValueRecordEnd) {
             if (!continuation) {
@@ -199,6 +216,7 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
             std::memmove(hold.bytes, buffer + prefixAt + kPrefixSize, taken);
             hold.start = 0;
             hold.length = taken;
+            hold.end = 0;
             handle->recordLength = static_cast<int16_t>(recordLength);
             handle->continuation = 0;
             *count = prefixAt;
@@ -207,11 +225,10 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
         // The record is longer than the buffer: its total length goes into
         // the prefix now, and the following reads deliver the rest of it.
         int32_t total = recordLength;
-        bool endOfData = false;
-        below.Commit();  // the scan marks the stream where this read stopped
-        if (!ScanRecord(handle, hold, total, endOfData)) return FailRead(handle, hold, before);
-        if (total == 0 && endOfData) {
-            // Nothing follows: no record, the end of the data.
+        if (!ReadAhead(below, hold, total)) return FailRead(handle, hold, before);
+        if (total == 0 && hold.end == kStreamEnd) {
+            // Nothing follows: no record, the end of the data (which the
+            // next read finds again in the hold).
             handle->recordLength = -1;
             handle->continuation = 0;
             hold.start = hold.length = 0;
@@ -229,14 +246,49 @@ int ReadRecords(FileHandle *handle, BelowReader &below, uint8_t *buffer, uint32_
     return 1;
 }
 
-}  // namespace
-
-int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *count) {
-    if (!HoldReady(handle)) return 0;
+// One read's framing into `buffer`, whose length the framing rounds down to
+// an even number of bytes.
+int FrameRecords(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *count) {
     BelowReader below(handle);
     int result = ReadRecords(handle, below, buffer, length, count);
     below.Commit();
     return result;
+}
+
+}  // namespace
+
+// The framed bytes do not depend on the sizes of the reads: a read of one
+// byte frames two into the hold and carries the second over to the next read,
+// which delivers it before anything else.
+int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *count) {
+    *count = 0;
+    if (!HoldReady(handle)) return 0;
+    if (length == 0) return 1;
+    RecordHold &hold = *Hold(handle);
+    uint32_t delivered = 0;
+    if (hold.carried >= 0) {
+        buffer[0] = static_cast<uint8_t>(hold.carried);
+        hold.carried = -1;
+        delivered = 1;
+    }
+    uint32_t framed = 0;
+    int ok;
+    if (length - delivered == 1) {
+        uint8_t pair[2];
+        ok = FrameRecords(handle, pair, sizeof pair, &framed);
+        if (ok && framed > 0) buffer[delivered] = pair[0];
+        if (ok && framed > 1) hold.carried = pair[1];
+        if (framed > 1) framed = 1;
+    } else {
+        ok = FrameRecords(handle, buffer + delivered, length - delivered, &framed);
+    }
+    if (!ok) {
+        // A failed read takes nothing: the carried byte waits for the next one.
+        if (delivered == 1) hold.carried = buffer[0];
+        return 0;
+    }
+    *count = delivered + framed;
+    return 1;
 }
 
 int RecordWrite(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint32_t *count) {

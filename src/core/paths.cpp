@@ -71,7 +71,11 @@ int BuildFullNameChecked(const char *path, char *out, bool &tooLong) {
     if (path == nullptr || out == nullptr) return 0;
     if (path[0] == '\0') return CurrentDirectory(out) == err::kNone ? 1 : 0;
 
+    out[0] = '\0';
     size_t prefix = static_cast<size_t>(GetRootPrefix(path, out, nullptr));
+    // GetRootPrefix looks at nothing shorter than two characters; a lone "\"
+    // still stands for the current drive's root.
+    if (path[1] == '\0') CurrentRoot(out);
     const char *p = path + prefix;
     if (*p == '\\') {
         size_t length = std::strlen(out);

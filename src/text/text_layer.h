@@ -37,7 +37,7 @@ enum TextPhase : uint16_t {
     kTextSpaces = 4,    // write: collecting a run of spaces, `pending` of them so far
 };
 
-// The working fields of the text layer; TextState keeps a saved copy of them.
+// The working fields of the text layer.
 struct TextFields {
     uint16_t options;         // TXT_* bits
     uint16_t tabWidth;        // columns between tab stops; 0: tabs are ordinary bytes
@@ -55,8 +55,7 @@ struct TextFields {
 // Allocated zero-filled from the local heap by kxFileSetTranslation and owned
 // by the handle until kxFileClose.
 struct TextState {
-    TextFields work;   // the fields in use
-    TextFields saved;  // TextSaveState's copy, for reading a record again
+    TextFields work;  // the fields in use
 };
 
 // The out-of-line halves of TextGetValue and TextPutValue below: every case
@@ -132,10 +131,6 @@ int TextWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t 
 // Before the stream closes: writes what the layer still holds (collected
 // spaces) and the closing Ctrl-Z when asked. 0, or 11 without a TextState.
 ErrorCode TextClose(FileHandle *handle);
-
-// Copy the working fields to the saved copy and back; nothing without a TextState.
-void TextSaveState(FileHandle *handle);
-void TextRestoreState(FileHandle *handle);
 
 // kxFileInsertData gave back `data`: when it ends in 0xFF and the layer's
 // records are not ended by CR, LF or CR LF, the next 0xFF read is a record end

@@ -58,14 +58,6 @@ ErrorCode TextClose(FileHandle *handle) {
     return err::kNone;
 }
 
-void TextSaveState(FileHandle *handle) {
-    if (handle->text != nullptr) handle->text->saved = handle->text->work;
-}
-
-void TextRestoreState(FileHandle *handle) {
-    if (handle->text != nullptr) handle->text->work = handle->text->saved;
-}
-
 void TextNoteInsertedData(FileHandle *handle, const void *data, uint32_t length) {
     if (handle->text == nullptr || data == nullptr || length == 0) return;
     const uint16_t recordBytes =

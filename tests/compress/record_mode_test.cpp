@@ -153,6 +153,51 @@ TEST_F(RecordMode, EveryEvenBufferSizeGivesTheSameBytes) {
     kxFileClose(f);
 }
 
+// Under the character-set layer a record's bytes include shift sequences that
+// the layer makes as it goes: a record longer than the buffer must deliver
+// exactly the bytes its prefix counted, whatever the read size (odd sizes
+// included), with nothing stored past the buffer.
+TEST_F(RecordMode, EveryReadSizeGivesTheSameBytesOverCharacterSets) {
+    const std::string file = Hex("41 88 9F 88 9F 88 9F 42 0D 0A 43 44 0D 0A") + "plain line\r\n" +
+                             Hex("88 9F 20 B1 B2 0D 0A 0D 0A 88 9F");
+    WriteFile(Posix('C', "in.txt"), file);
+    for (uint16_t host : {52, 53, 54, 56}) {
+        auto open = [&] {
+            KXFILE f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
+            EXPECT_NE(f, nullptr);
+            EXPECT_EQ(kxFileSetTranslation(f, TXT_READ_CRLF_ENDS_RECORD, 8), 0);
+            EXPECT_EQ(kxFileSetCharsetFlags(f, 51, host, CSF_TRANSLATE, 0), 0);
+            EXPECT_EQ(kxFileSetCompression(f, 32), 0);
+            return f;
+        };
+        KXFILE f = open();
+        const std::string large = ReadOnce(f, 65534);
+        EXPECT_EQ(ReadOnce(f, 65534), "");
+        kxFileClose(f);
+        // The prefixes chain exactly to the end: six records, the first
+        // holding "A", three kanji between the host's shifts, and "B".
+        size_t at = 0, records = 0;
+        while (at + 2 <= large.size()) {
+            const size_t n = static_cast<uint8_t>(large[at]) | static_cast<uint8_t>(large[at + 1]) << 8;
+            if (records++ == 0) {
+                EXPECT_EQ(large[at + 1 + n], 'B') << host;
+            }
+            at += 2 + n + (n & 1);
+        }
+        EXPECT_EQ(at, large.size()) << host;
+        EXPECT_EQ(records, 6u) << host;
+        for (uint32_t size = 1; size <= 40; ++size) {
+            f = open();
+            std::string all;
+            int ok = 1;
+            for (std::string part; ok && !(part = ReadOnce(f, size, &ok)).empty();) all += part;
+            EXPECT_EQ(ok, 1);
+            EXPECT_EQ(ToHex(all), ToHex(large)) << "set " << host << ", reads of " << size;
+            kxFileClose(f);
+        }
+    }
+}
+
 TEST_F(RecordMode, RecordsLongerThan32767BytesFail) {
     for (uint32_t size : {64u, 65534u}) {
         WriteFile(Posix('C', "in.txt"), std::string(32767, 'a') + "\r\n");

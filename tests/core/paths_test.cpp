@@ -254,4 +254,19 @@ TEST_F(Paths, ExportedValidationAndFullName) {
     EXPECT_EQ(WindowsCurrentDirectory(), "C:\\work");
 }
 
+// A lone backslash is the current drive's root, whatever the caller's buffer
+// held before; a buffer without a terminator must not be read.
+TEST_F(Paths, LoneBackslashIsTheCurrentRoot) {
+    Enter("D:\\sub");
+    char out[260];
+    std::memset(out, 'L', sizeof out);
+    EXPECT_EQ(kxFileGetFullName("\\", out), 1);
+    EXPECT_STREQ(out, "D:\\");
+    std::strcpy(out, "LEFTOVER-TEXT");
+    EXPECT_EQ(kxFileGetFullName("\\", out), 1);
+    EXPECT_STREQ(out, "D:\\");
+    EXPECT_EQ(Full("\\"), "D:\\");
+    EXPECT_EQ(kxFileValidateFileName("\\"), 1);
+}
+
 }  // namespace

@@ -3,11 +3,15 @@
 // times and the local time zone.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "kxfiles.h"
 #include "platform/platform.h"
@@ -63,6 +67,35 @@ TEST_F(FsPlatform, WildcardsFollowWindowsRules) {
         {"C:\\dir\\", {"error 2"}},
     };
     for (const Case &c : cases) EXPECT_EQ(Find(c.pattern), c.expected) << c.pattern;
+}
+
+// Runs of stars against long names: each answer comes in well under the
+// limit (a matcher that tries every split of the name for every star takes
+// hours here), and stars before a dot still stop at the last dot.
+TEST_F(FsPlatform, ManyStarsAgainstLongNames) {
+    const std::string name(200, 'a');
+    std::filesystem::create_directories(Posix('C', "long"));
+    WriteFile(Posix('C', "long/" + name), "x");
+    WriteFile(Posix('C', "long/" + name + ".b.c"), "x");
+    struct Case {
+        std::string pattern;
+        Names expected;
+    } cases[] = {
+        {"*****x", {"error 2"}},
+        {"*a*a*a*a*a*a*a*a*a*a*a*a*b", {"error 2"}},
+        {"**********a", {name}},
+        {"*a*a*a*a*a*a*a*a*a*a*a*a*.c", {name + ".b.c"}},
+        {"**.b", {"error 2"}},           // the last star stops at the last dot
+        {"*.*.c", {name + ".b.c"}},
+    };
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    std::thread([cases, done] {
+        for (const Case &c : cases) EXPECT_EQ(Find("C:\\long\\" + c.pattern), c.expected) << c.pattern;
+        done->set_value();
+    }).detach();
+    ASSERT_EQ(finished.wait_for(std::chrono::seconds(60)), std::future_status::ready)
+        << "matching did not finish";
 }
 
 TEST_F(FsPlatform, RootsListNoDotEntriesAndEntriesCarryTheirFacts) {

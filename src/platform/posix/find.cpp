@@ -13,12 +13,14 @@
 // more) are passed over. No short (8.3) alias is made: cAlternateFileName stays
 // empty, as Windows leaves it for names that need none.
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <new>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "platform/posix/names.h"
 #include "platform/posix/system_error.h"
@@ -55,32 +57,74 @@ bool OnlyWildcards(const char *p) {
     return true;
 }
 
-bool Matches(const char *p, const char *n, const unsigned char *upper) {
-    for (;;) {
-        char c = *p;
-        if (c == '\0') return *n == '\0';
-        if (c == '*') {
-            ++p;
-            if (*p == '\0') return true;
-            const char *limit = n + std::strlen(n);
-            if (*p == '.') {
-                const char *lastDot = std::strrchr(n, '.');
-                if (lastDot != nullptr) limit = lastDot;
-            }
-            for (const char *k = n; k <= limit; ++k)
-                if (Matches(p, k, upper)) return true;
-            return false;
-        }
-        if (c == '?') {
-            ++p;
-            if (*n != '\0' && *n != '.') ++n;
-            continue;
-        }
-        if (c == '.' && *n == '\0') return OnlyWildcards(p);
-        if (upper[static_cast<unsigned char>(c)] != upper[static_cast<unsigned char>(*n)]) return false;
-        ++p;
-        ++n;
+// Matches one name against the pattern in time proportional to the pattern's
+// length times the name's: each (pattern place, name place) pair is decided
+// once and remembered, so that runs of stars cannot make it try every split
+// of the name again and again.
+class WildcardMatch {
+public:
+    WildcardMatch(const std::string &pattern, const char *name, const unsigned char *upper)
+        : pattern_(pattern.c_str()),
+          name_(name),
+          upper_(upper),
+          patternLength_(pattern.size()),
+          nameLength_(std::strlen(name)),
+          lastDot_(LastDot(name, nameLength_)),
+          known_((patternLength_ + 1) * (nameLength_ + 1), kUnknown) {}
+
+    bool operator()() { return At(0, 0); }
+
+private:
+    enum : uint8_t { kUnknown, kNo, kYes };
+
+    static size_t LastDot(const char *name, size_t length) {
+        const char *dot = std::strrchr(name, '.');
+        return dot != nullptr ? static_cast<size_t>(dot - name) : length;
     }
+
+    // Whether the pattern from `p` on matches the name from `n` on.
+    bool At(size_t p, size_t n) {
+        uint8_t &known = known_[p * (nameLength_ + 1) + n];
+        if (known == kUnknown) known = Decide(p, n) ? kYes : kNo;
+        return known == kYes;
+    }
+
+    bool Decide(size_t p, size_t n) {
+        for (;;) {
+            const char c = pattern_[p];
+            if (c == '\0') return n == nameLength_;
+            if (c == '*') {
+                if (pattern_[p + 1] == '\0') return true;
+                // The star takes nothing here, or one more character and is
+                // tried again. A star before a dot stops at the name's last
+                // dot, when that dot is still ahead.
+                size_t limit = nameLength_;
+                if (pattern_[p + 1] == '.' && lastDot_ < nameLength_ && lastDot_ >= n) limit = lastDot_;
+                return At(p + 1, n) || (n < limit && At(p, n + 1));
+            }
+            if (c == '?') {
+                ++p;
+                if (n < nameLength_ && name_[n] != '.') ++n;
+                continue;
+            }
+            if (c == '.' && n == nameLength_) return OnlyWildcards(pattern_ + p + 1);
+            if (upper_[static_cast<unsigned char>(c)] != upper_[static_cast<unsigned char>(name_[n])]) return false;
+            ++p;
+            ++n;
+        }
+    }
+
+    const char *pattern_;
+    const char *name_;
+    const unsigned char *upper_;
+    size_t patternLength_;
+    size_t nameLength_;
+    size_t lastDot_;  // the name's last dot, or its length without one
+    std::vector<uint8_t> known_;
+};
+
+bool Matches(const std::string &pattern, const char *name, const unsigned char *upper) {
+    return WildcardMatch(pattern, name, upper)();
 }
 
 bool Representable(const char *name) {
@@ -120,7 +164,7 @@ bool Next(FindState &state, WIN32_FIND_DATAA *data) {
     while (state.dots > 0) {
         const char *name = state.dots == 2 ? "." : "..";
         --state.dots;
-        if ((state.matchAll || Matches(state.pattern.c_str(), name, upper)) &&
+        if ((state.matchAll || Matches(state.pattern, name, upper)) &&
             ::fstatat(descriptor, name, &info, 0) == 0) {
             Fill(name, info, data);
             return true;
@@ -130,7 +174,7 @@ bool Next(FindState &state, WIN32_FIND_DATAA *data) {
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         if (!Representable(name)) continue;
-        if (!state.matchAll && !Matches(state.pattern.c_str(), name, upper)) continue;
+        if (!state.matchAll && !Matches(state.pattern, name, upper)) continue;
         if (::fstatat(descriptor, name, &info, 0) != 0 &&
             ::fstatat(descriptor, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue;  // gone since it was listed
