@@ -153,6 +153,13 @@ KXEXPORT int32_t  KXAPI kxFileRead(KXFILE file, void *buffer, uint32_t length, u
 KXEXPORT int32_t  KXAPI kxFileWrite(KXFILE file, const void *buffer, uint32_t length,
                                     uint32_t *count);
 KXEXPORT int32_t  KXAPI kxFileFlush(KXFILE file);
+/* kxFileSetPos and kxFileInsertData with layers on: every layer is reset, none
+ * refuses. What a writer's layers still hold (collected spaces, a dead key
+ * waiting for its letter) is written first, at the old position; then each
+ * layer starts afresh as when it was switched on: no half-expanded tab, shift
+ * state, queued byte or held record is carried over, and a compression
+ * method starts with a new table. kxFileSetPos with origin 1 and offset 0
+ * only reports the position and leaves the layers as they are. */
 KXEXPORT int32_t  KXAPI kxFileSetPos(KXFILE file, int32_t origin, int32_t *position);
 KXEXPORT uint32_t KXAPI kxFileGetSize(KXFILE file);
 KXEXPORT int32_t  KXAPI kxFileTruncate(KXFILE file);

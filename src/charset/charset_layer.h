@@ -228,4 +228,9 @@ void TranslateFileName(char *name, char *result, uint16_t from, uint16_t to, uin
 // without a record.
 ErrorCode CharsetClose(FileHandle *handle);
 
+// Before the stream moves (or takes data back): a pending dead key is written
+// as at close, then the layer starts afresh in single-byte state with nothing
+// queued on either side. The sets, options and table stay.
+void CharsetReposition(FileHandle *handle);
+
 }  // namespace kx

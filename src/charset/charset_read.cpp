@@ -31,7 +31,7 @@ namespace {
 // from the stream, each byte through the table alone, nothing owed or taken
 // back. Then a block gives exactly what one CharsetGetValue per byte would.
 bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
-    return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputCount == 0 &&
+    return BlockPaths() && (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputCount == 0 &&
            s.inputCount == 0 && s.deadKeyMode == kDeadKeysNone && s.shiftState == 0 &&
            (s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) != (CSF_FROM_DBCS | CSF_ACTIVE);
 }

@@ -1,6 +1,8 @@
 // The write side of the character-set layer: bytes of the from set become
 // bytes of the to set, and in an HP national set a dead key waits for its
 // letter and joins with it.
+#include <cstring>
+
 #include "charset/charset_layer.h"
 #include "charset/dead_keys.h"
 
@@ -19,12 +21,6 @@ uint16_t DeadKeyOf(const CharsetState &s, uint16_t v) {
     }
 }
 
-// Whether the stream may take a byte now, asked without recording anything: a
-// stream that can write and is not reading.
-bool CanWriteNow(const BufferedStream *stream) {
-    return stream != nullptr && (stream->mode & (kModeWriting | kModeUpdate)) &&
-           !(stream->mode & kModeReading);
-}
 
 // Whether bytes may go into the stream's buffer as a block: straight to the
 // stream, each byte through the table alone, no dead key to watch for. Then a
@@ -117,6 +113,16 @@ ErrorCode CharsetClose(FileHandle *handle) {
     if (s.stateFlags & CSF_ACTIVE) v = s.table[v];
     CharsetOutput(handle, v);
     return err::kNone;
+}
+
+void CharsetReposition(FileHandle *handle) {
+    CharsetClose(handle);
+    CharsetState &s = *handle->charset;
+    std::memset(s.outputQueue, 0, sizeof s.outputQueue);
+    std::memset(s.inputQueue, 0, sizeof s.inputQueue);
+    s.outputCount = 0;
+    s.inputCount = 0;
+    s.shiftState = 0;
 }
 
 }  // namespace kx

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "compress/methods.h"
+#include "compress/record_mode.h"
 #include "core/boundary.h"
 #include "kxfiles.h"
 
@@ -74,6 +75,17 @@ int CompressionWrite(FileHandle *handle, const void *buffer, uint32_t length, ui
     }
 }
 
+void CompressionReposition(FileHandle *handle) {
+    if (handle->records != nullptr) RecordReset(*handle->records);
+    if (CompressionState *state = handle->compression) {
+        const uint32_t method = state->method, expanded = state->expandedCount;
+        *state = CompressionState{};
+        state->method = method;
+        state->expandedCount = expanded;
+        ResetRanks(*state);
+    }
+}
+
 uint32_t CompressionExpandedCount(const FileHandle *handle) {
     return handle->compression != nullptr ? handle->compression->expandedCount : 0;
 }
@@ -98,10 +110,9 @@ KXEXPORT int32_t KXAPI kxFileSetCompression(KXFILE file, uint32_t method) {
             return err::kConflictingCompression;
         }
         if (method == kMethodRecords) {
-            file->endOfRecords = 0;
-            file->recordLength = -1;
-            file->flags |= kLayerRecordMode;
-            return err::kNone;
+            ErrorCode code = RecordStart(file);
+            if (code == err::kNone) file->flags |= kLayerRecordMode;
+            return code;
         }
         void *memory = os::LocalAlloc(os::LPTR, sizeof(CompressionState));
         if (memory == nullptr) {

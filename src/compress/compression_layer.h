@@ -49,6 +49,11 @@ struct CompressionState {
 int CompressionRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count);
 int CompressionWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count);
 
+// Before the stream moves (or takes data back): record mode and the method
+// start afresh, as when they were switched on (nothing held, the rank table
+// in its first order); the expanded count goes on.
+void CompressionReposition(FileHandle *handle);
+
 // The values the expanders have passed down; 0 without a CompressionState.
 uint32_t CompressionExpandedCount(const FileHandle *handle);
 

@@ -197,10 +197,6 @@ inline bool PutCopiesBelow(FileHandle *handle, uint8_t byte, uint32_t count) {
     return PutBytesBelow(handle, copies, count);
 }
 
-// Record mode (record_mode.cpp).
-int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *count);
-int RecordWrite(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint32_t *count);
-
 // Each method's side of a read or a write: fills `buffer` with compressed bytes
 // or takes compressed bytes from it. 1 with `count` set, or 0.
 int SpaceRead(FileHandle *handle, CompressionState &state, uint8_t *buffer, uint32_t length,

@@ -36,4 +36,12 @@ ErrorCode CloseLayers(FileHandle *handle) {
     return err::kNone;
 }
 
+// Layers switched off since keep their states, and reset them too: switched on
+// again, they start afresh like the others.
+int RepositionLayers(FileHandle *handle) {
+    CompressionReposition(handle);
+    if (handle->charset != nullptr) CharsetReposition(handle);
+    return handle->text != nullptr ? TextReposition(handle) : 0;
+}
+
 }  // namespace kx

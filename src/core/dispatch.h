@@ -20,4 +20,12 @@ int DispatchWrite(FileHandle *handle, const void *buffer, uint32_t length, uint3
 // which case nothing is closed.
 ErrorCode CloseLayers(FileHandle *handle);
 
+// Before the stream moves or takes data back: from the top down, every layer
+// whose state the handle holds writes what it holds for the file (a pending
+// dead key, collected spaces) and starts afresh, so that nothing read, owed or
+// half-expanded at the old position comes out at the new one. 0, or
+// kStreamError when writing held bytes failed (the stream recorded the cause);
+// the layers are reset either way.
+int RepositionLayers(FileHandle *handle);
+
 }  // namespace kx

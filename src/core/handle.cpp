@@ -20,7 +20,7 @@ void FreeFileHandle(FileHandle *handle) {
     os::LocalFree(handle->text);
     os::LocalFree(handle->charset);
     os::LocalFree(handle->compression);
-    os::LocalFree(handle->pendingData);
+    os::LocalFree(handle->records);
     handle->~FileHandle();
     os::LocalFree(handle);
 }

@@ -11,6 +11,7 @@ namespace kx {
 struct CompressionState;  // the compression layer's record
 struct CharsetState;      // the character-set layer's record
 struct TextState;         // the text layer's record
+struct RecordState;       // record mode's record (compression layer)
 
 // Bits of FileHandle::flags: which layers take part, from the top.
 constexpr uint32_t kLayerCompression = 0x1;  // compression layer on
@@ -31,10 +32,7 @@ struct KxFileHandle {
     kx::TextState *text;                 // owned; null until text translation is enabled
     uint32_t bytesRead;                  // bytes delivered to callers by kxFileRead
     uint32_t bytesWritten;               // bytes accepted from callers by kxFileWrite
-    int16_t recordLength;                // record mode: length of the record under way
-    uint32_t endOfRecords;               // record mode: no record follows
-    uint8_t *pendingData;                // record mode: bytes held back for the next read
-    uint32_t continuation;               // record mode: continuation / pad
+    kx::RecordState *records;            // owned; null until record mode is switched on
     char fullName[kx::kPathBufferSize];  // the file's full name, filled when the handle is made
 };
 

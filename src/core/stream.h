@@ -86,6 +86,12 @@ inline int PutByte(BufferedStream *stream, int byte) {
 // read-only stream never writes and a write-only one never reads. False after
 // recording 1 "Access denied". The byte operations rely on their callers for
 // this: with bytes in the buffer, `count` means unread bytes only while reading.
+// Whether the stream may take a byte now, asked without recording anything: a
+// stream that can write and is not reading.
+inline bool CanWriteNow(const BufferedStream *stream) {
+    return stream != nullptr && (stream->mode & (kModeWriting | kModeUpdate)) && !(stream->mode & kModeReading);
+}
+
 bool ReadingAllowed(BufferedStream *stream);
 bool WritingAllowed(BufferedStream *stream);
 

@@ -195,6 +195,12 @@ KXEXPORT int32_t KXAPI kxFileSetPos(KXFILE file, int32_t origin, int32_t *positi
             SetThreadError(err::kInternal);
             return err::kInternal;
         }
+        // A move from the current position by 0 only asks where the stream
+        // stands: the layers keep what they hold. Any other call moves.
+        if (!(origin == 1 && *position == 0)) {
+            int held = RepositionLayers(file);
+            if (held != 0) return held;
+        }
         uint32_t newPosition = 0;
         int result = SetPosition(file->stream, *position, origin, &newPosition);
         if (result != 0) return result;  // not recorded: -2's cause already is
@@ -230,6 +236,8 @@ KXEXPORT int32_t KXAPI kxFileInsertData(KXFILE file, const void *data, uint32_t 
             SetThreadError(err::kInvalidHandle);
             return 0;
         }
+        // The given-back bytes are read again through every layer from its start.
+        if (RepositionLayers(file) != 0) return 0;  // writing held bytes failed; the stream recorded why
         ErrorCode code = InsertBuffer(file->stream, data, length);
         // Whether or not the data went back: a text layer that ends records with
         // 0xFF reads a final 0xFF of given-back data as a record end again.

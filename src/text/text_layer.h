@@ -132,6 +132,12 @@ int TextWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t 
 // spaces) and the closing Ctrl-Z when asked. 0, or 11 without a TextState.
 ErrorCode TextClose(FileHandle *handle);
 
+// Before the stream moves (or takes data back): collected spaces are written
+// as at close, then the layer starts afresh at column 0 with nothing held,
+// owed or pending. 0, or kStreamError when writing the spaces failed (the
+// stream recorded the cause); the layer is reset either way.
+int TextReposition(FileHandle *handle);
+
 // kxFileInsertData gave back `data`: when it ends in 0xFF and the layer's
 // records are not ended by CR, LF or CR LF, the next 0xFF read is a record end
 // again, as it was when first read.

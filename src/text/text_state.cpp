@@ -1,6 +1,5 @@
-// The text layer's state: switching the layer on and off, saving and restoring
-// it for a second reading, what it does when the handle closes, and what the
-// stream functions ask of it.
+// The text layer's state: switching the layer on and off, what it does when
+// the handle closes or moves, and what the stream functions ask of it.
 #include <cstring>
 #include <new>
 
@@ -9,18 +8,8 @@
 #include "text/text_layer.h"
 
 namespace kx {
-namespace {
 
 using namespace textchar;
-
-// Whether the stream may take a byte now, asked without recording anything: a
-// stream that can write and is not reading.
-bool CanWriteNow(const BufferedStream *stream) {
-    return stream != nullptr && (stream->mode & (kModeWriting | kModeUpdate)) &&
-           !(stream->mode & kModeReading);
-}
-
-}  // namespace
 
 bool LayerEntryReady(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count,
                      bool reading) {
@@ -56,6 +45,25 @@ ErrorCode TextClose(FileHandle *handle) {
     }
     if (t.options & TXT_CTRLZ_AT_CLOSE) PutByte(handle->stream, kCtrlZ);
     return err::kNone;
+}
+
+int TextReposition(FileHandle *handle) {
+    TextFields &t = handle->text->work;
+    // Spaces still being collected belong where they were written: they go
+    // out before the move, as at close (or are dropped with trailing spaces).
+    int result = 0;
+    if (t.phase == kTextSpaces && !(t.options & TXT_STRIP_TRAILING_SPACES) && CanWriteNow(handle->stream) &&
+        !TextWriteSpaces(handle))
+        result = kStreamError;
+    t.phase = kTextNormal;
+    t.pending = 0;
+    t.column = 0;
+    t.held = 0;
+    t.inQuotes = 0;
+    t.minRun = 1;
+    t.lastWasCR = 0;
+    t.ffRecordEnd = 0;
+    return result;
 }
 
 void TextNoteInsertedData(FileHandle *handle, const void *data, uint32_t length) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "compress/record_mode.h"
 #include "core/handle.h"
 #include "kxfiles.h"
 #include "support/layer_io.h"
@@ -243,18 +244,38 @@ TEST_F(RecordMode, Writing) {
         EXPECT_EQ(kxFileClose(f), 1);
         EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.txt"))), ToHex(c.file)) << c.label;
     }
-    // Failures: a length of 0x8000 or more (17); one byte where a prefix is due
-    // (no error recorded).
+    // A length of 0x8000 or more is refused, with 17 recorded.
     KXFILE f = kxtest::CreateWriting("C:\\out.txt", kWriteLines);
     ASSERT_NE(f, nullptr);
     uint32_t count = 9;
     EXPECT_EQ(kxFileWrite(f, Hex("00 80").data(), 2, &count), 0);
-    EXPECT_EQ(kxFileErrorVal(), 17);
-    kxFileErrorClear();
-    EXPECT_EQ(kxFileWrite(f, Hex("01 00 61 00 05").data(), 5, &count), 0);
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(kxFileErrorVal(), 0);
+    EXPECT_EQ(kxFileErrorVal(), 17);
     EXPECT_EQ(kxFileClose(f), 1);
+}
+
+// Framed bytes handed over in two pieces, split at every offset (inside a
+// prefix, in the data, before a pad byte, in the end marker), store the same
+// file as one write, and the counts add up to one write's.
+TEST_F(RecordMode, WritesMayEndAtAnyByte) {
+    const std::string framed = Hex("03 00 61 62 63 00 00 00 02 00 66 67 01 00 7a 00 ff ff 41");
+    for (const Layers &layers : {kWriteLines, Layers{0, 8, kRecords}}) {
+        ASSERT_TRUE(kxtest::WriteThrough("C:\\one.txt", layers, framed, 4096));
+        const std::string whole = ReadFile(Posix('C', "one.txt"));
+        // Without the text layer the stream stores a record end as 0xFF.
+        ASSERT_EQ(ToHex(whole), ToHex(layers.text ? "abc\r\n\r\nfg\r\nz\r\n" : "abc\xff\xff" "fg\xffz\xff"));
+        for (size_t split = 0; split <= framed.size(); ++split) {
+            KXFILE f = kxtest::CreateWriting("C:\\two.txt", layers);
+            ASSERT_NE(f, nullptr);
+            uint32_t first = 0, second = 0;
+            EXPECT_EQ(kxFileWrite(f, framed.data(), static_cast<uint32_t>(split), &first), 1) << split;
+            EXPECT_EQ(kxFileWrite(f, framed.data() + split, static_cast<uint32_t>(framed.size() - split), &second), 1)
+                << split;
+            EXPECT_EQ(first + second, 3u + 2u + 1u + 4u) << "split at " << split;
+            EXPECT_EQ(kxFileClose(f), 1);
+            EXPECT_EQ(ToHex(ReadFile(Posix('C', "two.txt"))), ToHex(whole)) << "split at " << split;
+        }
+    }
 }
 
 TEST_F(RecordMode, SwitchingOn) {
@@ -323,7 +344,7 @@ TEST_F(RecordMode, WritingRandomBytes) {
                 ASSERT_EQ(count, 0u);
                 ASSERT_TRUE(error == 17 || error == 0) << error;
             }
-            if (ok && f->endOfRecords) {
+            if (ok && f->records->writeStep == kx::kRecordsEnded) {
                 // After the end every write succeeds with count 0.
                 ASSERT_EQ(kxFileWrite(f, bytes.data(), static_cast<uint32_t>(bytes.size()), &count), 1);
                 ASSERT_EQ(count, 0u);

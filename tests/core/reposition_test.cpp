@@ -1,0 +1,130 @@
+// Moving a handle with layers on: whatever a layer held at the old position
+// (a half-expanded tab, a shift state, queued bytes, a held record, a coder's
+// table) does not come out at the new one, and what a writer's layers still
+// held goes to the file before the move.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kxfiles.h"
+#include "support/layer_io.h"
+#include "support/temp_drives.h"
+
+namespace {
+
+using kxtest::Hex;
+using kxtest::ToHex;
+
+using Reposition = kxtest::TempDrives;
+
+struct Stack {
+    const char *label;
+    std::function<void(KXFILE)> switchOn;
+};
+
+std::string ReadRest(KXFILE f, uint32_t size) {
+    std::string all;
+    std::vector<char> buffer(size);
+    uint32_t count = 0;
+    while (kxFileRead(f, buffer.data(), size, &count) == 1 && count > 0) all.append(buffer.data(), count);
+    return all;
+}
+
+// For each layer stack and each position of the file: reading from that
+// position after some reading elsewhere gives what a handle that went there
+// straight after opening gives.
+TEST_F(Reposition, EverySeekPositionForgetsTheOldPosition) {
+    const std::string file = "\tab\tc  \r\n" + Hex("88 9F 41 88 9F") + "\r\n  x\ty\r\n\r\nend   ";
+    WriteFile(Posix('C', "in.txt"), file);
+    const uint32_t text = TXT_READ_CRLF_ENDS_RECORD | TXT_TABS;
+    const std::vector<Stack> stacks = {
+        {"tabs expanded", [=](KXFILE f) { kxFileSetTranslation(f, text, 8); }},
+        {"Shift-JIS for a host with shifts",
+         [=](KXFILE f) {
+             kxFileSetTranslation(f, text, 8);
+             kxFileSetCharsetFlags(f, 51, 53, CSF_TRANSLATE, 0);
+         }},
+        {"method 1", [=](KXFILE f) {
+             kxFileSetTranslation(f, text, 8);
+             kxFileSetCompression(f, 1);
+         }},
+        {"method 2", [](KXFILE f) { kxFileSetCompression(f, 2); }},
+        {"method 4", [=](KXFILE f) {
+             kxFileSetTranslation(f, text, 8);
+             kxFileSetCompression(f, 4);
+         }},
+        {"record mode over Shift-JIS", [=](KXFILE f) {
+             kxFileSetTranslation(f, text, 8);
+             kxFileSetCharsetFlags(f, 51, 53, CSF_TRANSLATE, 0);
+             kxFileSetCompression(f, 32);
+         }},
+    };
+    for (const Stack &stack : stacks) {
+        auto open = [&] {
+            KXFILE f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
+            EXPECT_NE(f, nullptr);
+            stack.switchOn(f);
+            return f;
+        };
+        for (int32_t position = 0; position <= static_cast<int32_t>(file.size()); ++position) {
+            KXFILE fresh = open();
+            int32_t at = position;
+            ASSERT_EQ(kxFileSetPos(fresh, 0, &at), 0);
+            const std::string expected = ReadRest(fresh, 7);
+            kxFileClose(fresh);
+            for (uint32_t before : {1u, 3u, 5u}) {
+                KXFILE f = open();
+                char scratch[8];
+                uint32_t count = 0;
+                ASSERT_EQ(kxFileRead(f, scratch, before, &count), 1);
+                at = position;
+                ASSERT_EQ(kxFileSetPos(f, 0, &at), 0);
+                EXPECT_EQ(ToHex(ReadRest(f, 7)), ToHex(expected))
+                    << stack.label << ": to " << position << " after reading " << before;
+                kxFileClose(f);
+            }
+        }
+    }
+}
+
+TEST_F(Reposition, AHalfExpandedTabStartsAfresh) {
+    WriteFile(Posix('C', "in.txt"), "\tX");
+    KXFILE f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(kxFileSetTranslation(f, TXT_READ_CRLF_ENDS_RECORD | TXT_TABS, 8), 0);
+    char two[2];
+    uint32_t count = 0;
+    ASSERT_EQ(kxFileRead(f, two, 2, &count), 1);
+    int32_t at = 0;
+    ASSERT_EQ(kxFileSetPos(f, 0, &at), 0);
+    EXPECT_EQ(ReadRest(f, 64), std::string(8, ' ') + "X");
+    // A move by 0 from the current position only asks where the handle is.
+    kxFileClose(f);
+    f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
+    ASSERT_EQ(kxFileSetTranslation(f, TXT_READ_CRLF_ENDS_RECORD | TXT_TABS, 8), 0);
+    ASSERT_EQ(kxFileRead(f, two, 2, &count), 1);
+    at = 0;
+    ASSERT_EQ(kxFileSetPos(f, 1, &at), 0);
+    EXPECT_EQ(at, 1);
+    EXPECT_EQ(ReadRest(f, 64), std::string(6, ' ') + "X");
+    kxFileClose(f);
+}
+
+// A writer's held bytes reach the file before the move: collected spaces,
+// and a dead key waiting for its letter.
+TEST_F(Reposition, WritersKeepWhatTheirLayersHeld) {
+    KXFILE f = kxFileCreate(kxtest::Name("C:\\out.txt").text, 1);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(kxFileSetTranslation(f, TXT_WRITE_RECORD_CRLF | TXT_SPACES_TO_TABS, 8), 0);
+    uint32_t count = 0;
+    ASSERT_EQ(kxFileWrite(f, "ab   ", 5, &count), 1);
+    int32_t at = 0;
+    ASSERT_EQ(kxFileSetPos(f, 0, &at), 0);
+    ASSERT_EQ(kxFileWrite(f, "X", 1, &count), 1);
+    ASSERT_EQ(kxFileClose(f), 1);
+    EXPECT_EQ(ReadFile(Posix('C', "out.txt")), "Xb   ");
+}
+
+}  // namespace
