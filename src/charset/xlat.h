@@ -8,12 +8,13 @@
 #include <cstdint>
 #include <mutex>
 
+#include "core/module.h"
+
 namespace kx::charset {
 
 // The number of a character set, equal to the resource id of its map.
 using CharsetId = uint16_t;
 
-constexpr uint16_t kCharsetResourceType = 264;  // maps, identity tables, double-byte tables
 constexpr uint32_t kMapBytes = 512;            // 256 little-endian 16-bit Unicode values
 constexpr uint16_t kNoCharacter = 0xFFFF;      // a code without a character
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "charset/xlat.h"
+#include "core/module.h"
 #include "core/module.h"
 #include "dbcs/convert.h"
 
@@ -29,7 +29,7 @@ LoadedTable hostToPc;
 const uint8_t *ReadTable(uint16_t id, uint32_t bytes) {
     os::HMODULE module = ModuleInstance();
     os::HRSRC resource = os::FindResourceA(module, os::MAKEINTRESOURCEA(id),
-                                           os::MAKEINTRESOURCEA(charset::kCharsetResourceType));
+                                           os::MAKEINTRESOURCEA(kCharsetResourceType));
     if (resource == nullptr) return nullptr;
     os::DWORD size = os::SizeofResource(module, resource);
     os::HGLOBAL loaded = os::LoadResource(module, resource);

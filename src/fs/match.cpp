@@ -9,7 +9,7 @@
 #include "core/paths.h"
 #include "fs/match.h"
 #include "kxfiles.h"
-#include "names/names.h"
+#include "core/name_case.h"
 
 namespace kx {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/dispatch.h"
+#include "file/dispatch.h"
 
 #include "charset/charset_layer.h"
 #include "compress/compression_layer.h"

@@ -4,7 +4,7 @@
 
 #include "compress/compression_layer.h"
 #include "core/boundary.h"
-#include "core/dispatch.h"
+#include "file/dispatch.h"
 #include "core/handle.h"
 #include "core/paths.h"
 #include "kxfiles.h"
