@@ -39,9 +39,12 @@ inline int ValueFromBelow(FileHandle *handle) {
 // every other value comes from ValueFromBelow, after Commit has written the
 // cursor back. The values are those of ValueFromBelow, one for one.
 //
-// Commit before anything else looks at the stream or the text layer: it stores
-// the cursor and the unread count, and adds the bytes taken to the text
-// layer's column, as the inline halves do byte by byte.
+// Entry conditions of the block path, decided at each Reload: the block-path
+// switch is on, the character-set layer is off, and the text layer (when on)
+// is in its normal phase (TextPlainRuleNow). Commit before anything else looks
+// at the stream or the text layer: it hands the bytes taken to the text layer
+// (TextTakePlainBytes) or the stream (SkipBuffered), as the inline halves take
+// them byte by byte.
 class BelowReader {
 public:
     explicit BelowReader(FileHandle *handle) : handle_(handle) { Reload(); }
@@ -106,10 +109,7 @@ public:
     bool TakeCrLf() {
         if (!crLfEndsRecord_ || Left() < 2 || at_[0] != textchar::kCR || at_[1] != textchar::kLF) return false;
         Commit();
-        BufferedStream *stream = handle_->stream;
-        stream->cursor += 2;
-        stream->count -= 2;
-        handle_->text->work.column = 0;
+        TextTakeCrLf(handle_);
         start_ = at_ = at_ + 2;
         return true;
     }
@@ -117,11 +117,8 @@ public:
     void Commit() {
         auto taken = static_cast<uint32_t>(at_ - start_);
         if (taken == 0) return;
-        BufferedStream *stream = handle_->stream;
-        stream->cursor += taken;
-        stream->count -= taken;
-        if (handle_->flags & kLayerText)
-            handle_->text->work.column = static_cast<uint16_t>(handle_->text->work.column + taken);
+        if (handle_->flags & kLayerText) TextTakePlainBytes(handle_, taken);
+        else SkipBuffered(handle_->stream, taken);
         start_ = at_;
     }
 
@@ -134,13 +131,12 @@ private:
         crLfEndsRecord_ = everyBytePlain_ = scanByWords_ = false;
         if (!BlockPaths() || (handle_->flags & kLayerCharset)) return;
         if (handle_->flags & kLayerText) {
-            if (handle_->text->work.phase != kTextNormal) return;
-            plainLow_ = textchar::kCtrlZ + 1;  // 27-254: above Ctrl-Z, not 0xFF
+            const TextPlainRule rule = TextPlainRuleNow(handle_);
+            if (!rule.plainBytes) return;
+            plainLow_ = kTextPlainLow;  // 27-254: above Ctrl-Z, not 0xFF
             plainSpan_ = textchar::kFF - plainLow_;
             scanByWords_ = true;
-            const uint16_t options = handle_->text->work.options;
-            crLfEndsRecord_ = (options & TXT_READ_CRLF_ENDS_RECORD) &&
-                              !(options & (TXT_READ_CR_ENDS_RECORD | TXT_READ_CR_TO_CRLF));
+            crLfEndsRecord_ = rule.crLfEndsRecord;
         } else {
             plainLow_ = 0;
             plainSpan_ = 256;

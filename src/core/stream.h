@@ -86,6 +86,13 @@ inline int PutByte(BufferedStream *stream, int byte) {
 // read-only stream never writes and a write-only one never reads. False after
 // recording 1 "Access denied". The byte operations rely on their callers for
 // this: with bytes in the buffer, `count` means unread bytes only while reading.
+// Takes `n` of the bytes waiting in a reading stream's buffer (at most
+// `count`), as n GetByte calls would.
+inline void SkipBuffered(BufferedStream *stream, uint32_t n) {
+    stream->cursor += n;
+    stream->count -= n;
+}
+
 // Whether the stream may take a byte now, asked without recording anything: a
 // stream that can write and is not reading.
 inline bool CanWriteNow(const BufferedStream *stream) {

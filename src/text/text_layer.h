@@ -9,8 +9,10 @@
 
 #include "core/errors.h"
 #include "core/handle.h"
+#include "core/layer_entry.h"
 #include "core/layer_values.h"
 #include "core/stream.h"
+#include "kxfiles.h"
 
 namespace kx {
 
@@ -81,6 +83,39 @@ inline uint16_t TextGetValue(FileHandle *handle) {
     return TextGetValueSlow(handle);
 }
 
+// ---- The block path of a layer above ----
+// A layer above may take bytes straight from the stream's buffer where the
+// text layer would pass them on unchanged, one value each: in the normal
+// phase, the bytes from kTextPlainLow up but 0xFF. It takes them through
+// TextTakePlainBytes and TextTakeCrLf, which keep the layer's column.
+constexpr uint8_t kTextPlainLow = 27;  // above Ctrl-Z
+
+struct TextPlainRule {
+    bool plainBytes;      // the normal phase: plain bytes may be taken now
+    bool crLfEndsRecord;  // CR LF ends records, a CR alone neither ends one nor
+                          // becomes CR LF: TextTakeCrLf may take a CR LF
+};
+
+inline TextPlainRule TextPlainRuleNow(const FileHandle *handle) {
+    const TextFields &t = handle->text->work;
+    if (t.phase != kTextNormal) return {false, false};
+    return {true, (t.options & TXT_READ_CRLF_ENDS_RECORD) &&
+                      !(t.options & (TXT_READ_CR_ENDS_RECORD | TXT_READ_CR_TO_CRLF))};
+}
+
+// Takes `n` plain bytes at the stream's cursor, as n TextGetValue calls would.
+inline void TextTakePlainBytes(FileHandle *handle, uint32_t n) {
+    SkipBuffered(handle->stream, n);
+    handle->text->work.column = static_cast<uint16_t>(handle->text->work.column + n);
+}
+
+// Takes the CR LF at the stream's cursor as the one record end TextGetValue
+// makes of it when TextPlainRule says so.
+inline void TextTakeCrLf(FileHandle *handle) {
+    SkipBuffered(handle->stream, 2);
+    handle->text->work.column = 0;
+}
+
 // The bytes TextPutValue looks at twice: tab, LF, CR, space, '"', '\'', '.'.
 inline constexpr uint8_t kTextWriteNoted[256] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 1, 0, 0,  // 0x00: tab, LF, CR
@@ -145,24 +180,5 @@ void TextNoteInsertedData(FileHandle *handle, const void *data, uint32_t length)
 
 // Record ends the layer has written; 0 without a TextState.
 uint32_t TextRecordsWritten(const FileHandle *handle);
-
-// ---- Helpers shared by the layers ----
-
-// A value of the layer chain as a signed number: bytes and kValueRecordEnd
-// stay as they are, kValueEnd becomes kStreamEnd and kValueError kStreamError.
-inline int SignedValue(uint16_t value) { return static_cast<int16_t>(value); }
-
-// The buffered stream seen as a layer: GetByte's result as a value.
-inline uint16_t StreamGetValue(BufferedStream *stream) {
-    int c = GetByte(stream);
-    if (c >= 0) return static_cast<uint16_t>(c);
-    return c == kStreamEnd ? kValueEnd : kValueError;
-}
-
-// Checks shared by every layer's read and write entry, as the block operations
-// make them: a count to fill (set to 0 here), memory for `length` bytes, and a
-// stream that may go in the asked direction now. False after recording 16 or 1.
-bool LayerEntryReady(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count,
-                     bool reading);
 
 }  // namespace kx

@@ -1,0 +1,19 @@
+#include "core/layer_entry.h"
+
+namespace kx {
+
+bool LayerEntryReady(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count,
+                     bool reading) {
+    if (count == nullptr || (length > 0 && buffer == nullptr)) {
+        SetThreadError(err::kInternal);
+        return false;
+    }
+    *count = 0;
+    if (handle->stream == nullptr) {
+        SetThreadError(err::kInvalidHandle);
+        return false;
+    }
+    return reading ? ReadingAllowed(handle->stream) : WritingAllowed(handle->stream);
+}
+
+}  // namespace kx
