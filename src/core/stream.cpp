@@ -67,7 +67,6 @@ void FreeStream(BufferedStream *stream) {
 
 void FailStream(BufferedStream *stream, ErrorCode code) {
     SetThreadError(code);
-    stream->mode |= kModeFailed;
     stream->count = 0;
 }
 
@@ -96,14 +95,12 @@ bool WriteToFile(BufferedStream *stream, const uint8_t *data, uint32_t length, u
 bool ReadingAllowed(BufferedStream *stream) {
     if ((stream->mode & (kModeReading | kModeUpdate)) && !(stream->mode & kModeWriting)) return true;
     SetThreadError(err::kAccessDenied);
-    stream->mode |= kModeFailed;
     return false;
 }
 
 bool WritingAllowed(BufferedStream *stream) {
     if ((stream->mode & (kModeWriting | kModeUpdate)) && !(stream->mode & kModeReading)) return true;
     SetThreadError(err::kAccessDenied);
-    stream->mode |= kModeFailed;
     return false;
 }
 

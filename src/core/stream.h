@@ -21,7 +21,9 @@ constexpr int kStreamError = -2;  // an error, already recorded as the thread's 
 constexpr uint32_t kModeReading = 1;  // read-only, or an update stream that has read since positioned
 constexpr uint32_t kModeWriting = 2;  // write-only, or an update stream that has written since positioned
 constexpr uint32_t kModeUpdate = 4;   // may go either way, repositioned between the two
-constexpr uint32_t kModeFailed = 16;  // a fill or flush has failed
+// A failed fill or flush is not remembered in the mode: the failure is
+// recorded and reported by the call, and the stream keeps what the system did
+// not take, so that a later flush (or the close) may still write it.
 
 // Bits of the open-mode byte.
 constexpr uint32_t kOpenWrite = 0x01;       // write access (a write-only stream)
