@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "charset/charset_layer.h"
+#include "charset/dbcs_layer.h"
 #include "charset/dead_keys.h"
 
 namespace kx {
@@ -87,6 +88,10 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
         return 1;
     }
     for (; i < length; ++i) {
+        if (HostBlocks(handle, *s)) {
+            i += WriteHostBlock(handle, in + i, length - i);
+            if (i == length) break;
+        }
         int r = CharsetPutValue(handle, in[i]);
         if (r == kCharsetOutputFull) {
             *count = i;

@@ -55,4 +55,12 @@ bool FullToHalfKana(uint8_t &first, uint8_t &second);
 // changed, go down.
 int HostShiftParser(CharsetState &s, uint16_t &v);
 
+// Writing a host's bytes as Shift-JIS with nothing pending: whether the run
+// below may take them now, and the run itself, which converts bytes and
+// pairs of `in` straight into the stream's buffer and returns how many bytes
+// of `in` it took. The bytes written are those WriteDoubleByte would write
+// one value at a time.
+bool HostBlocks(const FileHandle *handle, const CharsetState &s);
+uint32_t WriteHostBlock(FileHandle *handle, const uint8_t *in, uint32_t length);
+
 }  // namespace kx

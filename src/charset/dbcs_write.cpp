@@ -4,6 +4,7 @@
 // are held until both have come and then converted.
 #include "charset/dbcs_layer.h"
 #include "charset/kana_tables.h"
+#include "core/block_paths.h"
 #include "dbcs/convert.h"
 
 namespace kx {
@@ -92,7 +93,7 @@ int ConvertPair(CharsetState &s, uint8_t p, uint8_t b, uint16_t set, uint16_t &v
     // A result that would read as half-width katakana leaves the value as it
     // was: a space in the high byte stands for it then too.
     uint16_t pc = static_cast<uint16_t>(kSubstitute << 8);
-    if (dbcs::HostToMicro(dbcs::Code(p, b), &pc, set)) {
+    if (dbcs::PcCodeRows(set).Convert(dbcs::Code(p, b), pc)) {
         if (dbcs::Trail(pc) == 0) {
             ClearPending(s);
             v = dbcs::Lead(pc);
@@ -281,6 +282,105 @@ int WriteDoubleByte(FileHandle *handle, uint16_t v) {
     }
     ClearPending(s);
     return CharsetOutput(handle, v);
+}
+
+bool HostBlocks(const FileHandle *handle, const CharsetState &s) {
+    return BlockPaths() && (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr &&
+           (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) == (CSF_TO_DBCS | CSF_ACTIVE) && s.toSet == sets::kShiftJis &&
+           s.shiftState == kParseText && s.outputCount == 0 && !s.kanaToHalf;
+}
+
+namespace {
+
+// How the bytes of one half (below or from 0x80) are taken while a set is in
+// force there: the first bytes of pairs, and the katakana of the hosts.
+struct HalfRule {
+    uint16_t set;
+    bool kana;                      // katakana bytes: each gains its top bit
+    bool exact;                     // the first bytes are the range below, else BeginsPair decides
+    uint8_t firstLow, firstHigh;    // first bytes of pairs, with the top bit set
+    dbcs::PcCodeRows rows;
+
+    // The ranges are those of BeginsPair; a set it does not know begins no
+    // pair, and Shift-JIS, with two ranges, is left to it.
+    explicit HalfRule(uint16_t inForce) : set(inForce), kana(inForce == kHostKanaSet), exact(true),
+                                          firstLow(1), firstHigh(0), rows(inForce) {
+        if (set == sets::kShiftJis) {
+            exact = false;
+        } else if (BeginsPair(set, 0xA1)) {
+            firstLow = BeginsPair(set, 0x81) ? 0x81 : 0xA1;
+            firstHigh = 0xFE;
+        }
+    }
+
+    bool BeginsPairWith(uint8_t c) const { return exact ? c >= firstLow && c <= firstHigh : BeginsPair(set, c); }
+};
+
+}  // namespace
+
+constexpr uint16_t kNoDesignation = 0xFFFF;
+
+// The lower half's set after ESC `a` `b`, for the three-byte designations the
+// parser (ParseEscape, ParseEscapeDollar, ParseEscapeParen) takes for every
+// host; kNoDesignation for any other sequence.
+uint16_t Designation(uint8_t a, uint8_t b) {
+    if (a == '$') return b == 'B' ? sets::kJis : b == '@' ? sets::kJis1978 : b == 'D' ? sets::kJis0212FromHost : kNoDesignation;
+    if (a == '(') return b == 'B' || b == 'J' ? 0 : b == 'I' ? kHostKanaSet : kNoDesignation;
+    return kNoDesignation;
+}
+
+// Entry conditions (HostBlocks): the block-path switch is on; the layer
+// writes Shift-JIS straight to the stream (no text layer, not into memory);
+// the parser stands between characters with nothing pending; full-width
+// katakana are not narrowed. The run ends before an ESC, an EUC single shift,
+// a pair whose second byte is not in this write or cannot be one, and when
+// the stream's buffer has no room for a pair; WriteDoubleByte takes what
+// stopped it. Each byte or pair gives what HostShiftParser and ConvertPair
+// give it, one value at a time.
+uint32_t WriteHostBlock(FileHandle *handle, const uint8_t *in, uint32_t length) {
+    CharsetState &s = *handle->charset;
+    BufferedStream *stream = handle->stream;
+    uint8_t *out = stream->cursor;
+    uint8_t *const end = out + stream->count;
+    const bool eucShifts = s.fromSet == sets::kEucJis0212;
+    HalfRule halves[2] = {HalfRule(s.lowerSet), HalfRule(s.upperSet)};
+    uint32_t i = 0;
+    while (i < length && end - out >= 2) {
+        const uint8_t b = in[i];
+        if (eucShifts ? (b == kEucKanaShift || b == kEucSupplementShift) : b == kEscape) {
+            // The designations that JIS text changes at every run are taken
+            // here when whole in this write; any other sequence goes to the
+            // parser.
+            const uint16_t designated = eucShifts || length - i < 3 ? kNoDesignation : Designation(in[i + 1], in[i + 2]);
+            if (designated == kNoDesignation) break;
+            s.lowerSet = designated;
+            halves[0] = HalfRule(designated);
+            i += 3;
+            continue;
+        }
+        const HalfRule &half = halves[b >> 7];
+        const uint8_t c = b | 0x80;
+        if (half.kana) {
+            *out++ = c;  // a 7-bit katakana byte gains its top bit
+            ++i;
+        } else if (!half.BeginsPairWith(c)) {
+            *out++ = b;
+            ++i;
+        } else {
+            if (i + 1 == length || EndsPendingCharacter(in[i + 1])) break;
+            uint16_t pc = static_cast<uint16_t>(kSubstitute << 8);
+            *out++ = dbcs::Lead(pc);
+            if (half.rows.Convert(dbcs::Code(b, in[i + 1]), pc)) {
+                out[-1] = dbcs::Lead(pc);
+                *out = dbcs::Trail(pc);
+                out += dbcs::Trail(pc) != 0;
+            }
+            i += 2;
+        }
+    }
+    stream->count -= static_cast<uint32_t>(out - stream->cursor);
+    stream->cursor = out;
+    return i;
 }
 
 bool FullToHalfKana(uint8_t &first, uint8_t &second) {

@@ -4,6 +4,7 @@
 // exports kxFileMicro2HostDBCS and kxFileHost2MicroDBCS are the same calls.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace kx::dbcs {
@@ -34,21 +35,53 @@ bool MicroToHost(uint16_t code, uint16_t *out, uint16_t charset);
 // same results, except that `out` is left alone on failure.
 bool MicroToHostCached(uint16_t code, uint16_t &out, uint16_t charset);
 
-// The same for many codes of one host set: the set's rows are found once.
-class HostCodeRows {
-public:
-    explicit HostCodeRows(uint16_t charset);
-    bool Convert(uint16_t code, uint16_t &out) const;
-
-private:
-    uint16_t charset_;
-    int slot_;
-};
-
 // Host code to PC code. True with the PC code in *out. False on failure, when
 // *out receives the working value with its high byte replaced by 0x20, or,
 // for a result that would read as a half-width katakana lead byte (0xA1 to
 // 0xDF), is left untouched.
 bool HostToMicro(uint16_t code, uint16_t *out, uint16_t charset);
+
+// Many codes of one host set converted through rows of results kept for the
+// life of the library, one row of 256 results per lead byte, built on first
+// use: the results of MicroToHost (towards the host) or HostToMicro (towards
+// the PC), except that `out` is left alone on failure. The lookup of a row
+// already built is inline.
+class CodeRows {
+public:
+    enum Direction { kToHost = 0, kToPc = 1 };
+    CodeRows(Direction direction, uint16_t charset);
+
+    bool Convert(uint16_t code, uint16_t &out) const {
+        if (rows_ != nullptr) {
+            if (const uint32_t *row = rows_[code >> 8].load(std::memory_order_acquire)) {
+                const uint32_t entry = row[code & 0xFF];
+                if ((entry & kConverted) == 0) return false;
+                out = static_cast<uint16_t>(entry);
+                return true;
+            }
+        }
+        return ConvertSlowly(code, out);
+    }
+
+    // A row entry: this bit set when the code converts, the result in the low
+    // 16 bits.
+    static constexpr uint32_t kConverted = 0x10000;
+
+private:
+    bool ConvertSlowly(uint16_t code, uint16_t &out) const;
+
+    Direction direction_;
+    uint16_t charset_;
+    int slot_;                                // the set's place among the cached sets, or -1
+    const std::atomic<const uint32_t *> *rows_;  // the set's 256 row pointers, or null
+};
+
+struct HostCodeRows : CodeRows {
+    explicit HostCodeRows(uint16_t charset) : CodeRows(kToHost, charset) {}
+};
+
+struct PcCodeRows : CodeRows {
+    explicit PcCodeRows(uint16_t charset) : CodeRows(kToPc, charset) {}
+};
 
 }  // namespace kx::dbcs

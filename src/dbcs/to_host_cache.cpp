@@ -1,6 +1,8 @@
-// PC codes to host codes through rows of results kept for the life of the
-// library: the character-set layer converts the same few thousand kanji over
-// and over, and a row lookup costs a fraction of the conversion chain.
+// PC codes to host codes and host codes to PC codes through rows of results
+// kept for the life of the library: the character-set layer converts the same
+// few thousand kanji over and over, and a row lookup costs a fraction of the
+// conversion chain.
+#include <array>
 #include <atomic>
 #include <new>
 
@@ -10,12 +12,6 @@
 namespace kx::dbcs {
 namespace {
 
-// One lead byte's results: bit 16 set when the pair converts, the host code
-// in the low 16 bits.
-struct Row {
-    uint32_t entry[256];
-};
-constexpr uint32_t kConverted = 0x10000;
 constexpr int kNotCached = -1;
 
 // The host sets whose conversion is worked out from constant tables. Set 60
@@ -28,40 +24,59 @@ constexpr int kCachedSetCount = sizeof kCachedSets / sizeof kCachedSets[0];
 
 // Rows are built on first use and published once; a thread that loses the
 // race to publish frees its own copy and takes the winner's.
-std::atomic<const Row *> rows[kCachedSetCount][256];
+std::atomic<const uint32_t *> rows[2][kCachedSetCount][256];
 
-int SlotOf(uint16_t charset) {
-    for (int i = 0; i < kCachedSetCount; ++i)
-        if (kCachedSets[i] == charset) return i;
-    return kNotCached;
+// The place of each set number below 128 among the cached sets, or
+// kNotCached: a handle's rows are found on every run of its text.
+constexpr auto kSlots = [] {
+    std::array<int8_t, 128> slots{};
+    for (auto &slot : slots) slot = kNotCached;
+    for (int i = 0; i < kCachedSetCount; ++i) slots[kCachedSets[i]] = static_cast<int8_t>(i);
+    return slots;
+}();
+
+int SlotOf(uint16_t charset) { return charset < kSlots.size() ? kSlots[charset] : kNotCached; }
+
+// The conversion itself, in either direction.
+bool ConvertDirectly(CodeRows::Direction direction, uint16_t code, uint16_t &out, uint16_t charset) {
+    return direction == CodeRows::kToHost ? MicroToHost(code, &out, charset) : HostToMicro(code, &out, charset);
 }
 
-const Row *BuildRow(int slot, unsigned lead) {
-    Row *row = new (std::nothrow) Row;
+const uint32_t *BuildRow(CodeRows::Direction direction, int slot, unsigned lead) {
+    auto *row = new (std::nothrow) uint32_t[256];
     if (row == nullptr) return nullptr;
     for (unsigned trail = 0; trail < 256; ++trail) {
-        uint16_t host = 0;
-        row->entry[trail] = MicroToHost(Code(lead, trail), &host, kCachedSets[slot]) ? kConverted | host : 0;
+        uint16_t converted = 0;
+        row[trail] = ConvertDirectly(direction, Code(lead, trail), converted, kCachedSets[slot])
+                         ? CodeRows::kConverted | converted
+                         : 0;
     }
-    const Row *expected = nullptr;
-    if (rows[slot][lead].compare_exchange_strong(expected, row, std::memory_order_acq_rel)) return row;
-    delete row;
+    const uint32_t *expected = nullptr;
+    if (rows[direction][slot][lead].compare_exchange_strong(expected, row, std::memory_order_acq_rel)) return row;
+    delete[] row;
     return expected;
 }
 
 }  // namespace
 
-HostCodeRows::HostCodeRows(uint16_t charset) : charset_(charset), slot_(SlotOf(charset)) {}
+CodeRows::CodeRows(Direction direction, uint16_t charset)
+    : direction_(direction), charset_(charset), slot_(SlotOf(charset)),
+      rows_(slot_ == kNotCached ? nullptr : rows[direction][slot_]) {}
 
-bool HostCodeRows::Convert(uint16_t code, uint16_t &out) const {
-    if (slot_ == kNotCached) return MicroToHost(code, &out, charset_);
-    const Row *row = rows[slot_][Lead(code)].load(std::memory_order_acquire);
-    if (row == nullptr && (row = BuildRow(slot_, Lead(code))) == nullptr)
-        return MicroToHost(code, &out, charset_);  // no memory for the row: convert directly
-    const uint32_t entry = row->entry[Trail(code)];
-    if ((entry & kConverted) == 0) return false;
-    out = static_cast<uint16_t>(entry);
-    return true;
+// The row is not built yet, or the set is not cached.
+bool CodeRows::ConvertSlowly(uint16_t code, uint16_t &out) const {
+    uint16_t converted = out;
+    bool ok;
+    if (slot_ == kNotCached) {
+        ok = ConvertDirectly(direction_, code, converted, charset_);
+    } else if (const uint32_t *row = BuildRow(direction_, slot_, Lead(code))) {
+        ok = (row[Trail(code)] & kConverted) != 0;
+        converted = static_cast<uint16_t>(row[Trail(code)]);
+    } else {
+        ok = ConvertDirectly(direction_, code, converted, charset_);  // no memory for the row
+    }
+    if (ok) out = converted;
+    return ok;
 }
 
 bool MicroToHostCached(uint16_t code, uint16_t &out, uint16_t charset) {

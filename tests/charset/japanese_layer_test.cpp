@@ -241,6 +241,24 @@ TEST_F(JapaneseLayer, KatakanaWidenAndNarrowBackForEveryByte) {
 
 }  // namespace
 
+namespace {
+
+// Runs `convert` with the block paths off and on: the bytes must be the same.
+template <typename Convert>
+void ExpectBlocksAsValues(const std::string &label, Convert convert) {
+    kx::testing::SetBlockPaths(false);
+    const std::string valueByValue = convert();
+    kx::testing::SetBlockPaths(true);
+    const std::string inBlocks = convert();
+    const size_t at = std::mismatch(inBlocks.begin(), inBlocks.end(), valueByValue.begin(), valueByValue.end()).first -
+                      inBlocks.begin();
+    EXPECT_EQ(inBlocks.size(), valueByValue.size()) << label;
+    EXPECT_EQ(ToHex(inBlocks.substr(at, 12)), ToHex(valueByValue.substr(at, 12)))
+        << label << ", first difference at " << at;
+}
+
+}  // namespace
+
 // Shift-JIS read for a host in runs straight from the stream's buffer gives
 // the bytes of the value-at-a-time path: text of ASCII, kanji, IBM extension
 // codes (JIS X 0212 for some hosts), katakana, line ends and stray bytes,
@@ -265,15 +283,45 @@ TEST_F(JapaneseLayer, BlockReadsGiveTheValuePathsBytes) {
         for (uint32_t options : {kOn, kFull}) {
             const Charset cs{51, to, options, 0};
             for (const std::vector<uint32_t> &sizes : std::vector<std::vector<uint32_t>>{{1}, {3, 4096}, {65536}}) {
-                kx::testing::SetBlockPaths(false);
-                const std::string valueByValue = Read(text, cs, {}, sizes);
-                kx::testing::SetBlockPaths(true);
-                const std::string inBlocks = Read(text, cs, {}, sizes);
-                const size_t at = std::mismatch(inBlocks.begin(), inBlocks.end(), valueByValue.begin(),
-                                                valueByValue.end()).first - inBlocks.begin();
-                EXPECT_EQ(inBlocks.size(), valueByValue.size()) << "to " << to << " options " << options;
-                EXPECT_EQ(ToHex(inBlocks.substr(at, 12)), ToHex(valueByValue.substr(at, 12)))
-                    << "to " << to << " options " << options << " first difference at " << at;
+                ExpectBlocksAsValues("to " + std::to_string(to) + " options " + std::to_string(options),
+                                     [&] { return Read(text, cs, {}, sizes); });
+            }
+        }
+}
+
+// A host's text written as Shift-JIS in runs straight into the stream's
+// buffer gives the bytes of the value-at-a-time path: ASCII, JIS and EUC
+// pairs, the designations JIS text changes at every run, the other shift
+// sequences of each host, EUC single shifts, line ends, pairs cut short by a
+// control and stray bytes, in writes of several sizes so that pairs and
+// sequences straddle them.
+TEST_F(JapaneseLayer, BlockWritesGiveTheValuePathsBytes) {
+    std::mt19937 random(1207);
+    std::uniform_int_distribution<int> kind(0, 15), jis(0x21, 0x7E), euc(0xA1, 0xFE), ascii(0x20, 0x7E),
+        any(0, 255);
+    const char *sequences[] = {"\x1b$B", "\x1b(B", "\x1b(J", "\x1b(I", "\x1b$@", "\x1b$D", "\x1b$(D",
+                               "\x1bK",  "\x1bH",  "\x1b|",  "\x1b}",  "\x1b(Z", "\x1b"};
+    std::string text;
+    while (text.size() < 70000) {
+        switch (kind(random)) {
+        case 0: case 1: case 2: text += static_cast<char>(ascii(random)); break;
+        case 3: case 4: text += static_cast<char>(jis(random)), text += static_cast<char>(jis(random)); break;
+        case 5: case 6: text += static_cast<char>(euc(random)), text += static_cast<char>(euc(random)); break;
+        case 7: case 8: text += sequences[random() % 3]; break;
+        case 9: text += sequences[random() % std::size(sequences)]; break;
+        case 10: text += '\x8e', text += static_cast<char>(euc(random)); break;
+        case 11: text += '\x8f', text += static_cast<char>(euc(random)), text += static_cast<char>(euc(random)); break;
+        case 12: text += "\r\n"; break;
+        case 13: text += static_cast<char>(euc(random)), text += '\n'; break;
+        default: text += static_cast<char>(any(random)); break;
+        }
+    }
+    for (uint16_t from : {52, 53, 54, 55, 56, 57, 59, 73, 77})
+        for (uint32_t options : {kOn, kHalf}) {
+            const Charset cs{from, 51, options, 0};
+            for (const std::vector<uint32_t> &sizes : std::vector<std::vector<uint32_t>>{{1}, {3, 4096, 5}, {65536}}) {
+                ExpectBlocksAsValues("from " + std::to_string(from) + " options " + std::to_string(options),
+                                     [&] { return Written(text, cs, {}, sizes); });
             }
         }
 }
