@@ -90,10 +90,12 @@ void TranslateBufferLayered(uint8_t *source, int32_t length, uint8_t *destinatio
     }
     record.bufferCursor = destination;
     record.bufferEnd = destination + size - 1;
-    for (uint32_t i = 0; i < n; ++i)
-        if (CharsetPutValue(&context, source[i]) < 0) break;
-    // Bytes the layer still holds (a begun sequence, a lone first byte, a
-    // dead key) are not written.
+    uint32_t taken = 0;
+    while (taken < n && CharsetPutValue(&context, source[taken]) >= 0) ++taken;
+    // A dead key still waiting for its letter at the end of the source is
+    // written as its own character, as a file's close writes it. What else
+    // the layer still holds (a begun sequence, a lone first byte) is not.
+    if (taken == n) CharsetClose(&context);
     *record.bufferCursor = 0;
 }
 

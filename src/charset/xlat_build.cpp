@@ -8,13 +8,26 @@
 namespace kx::charset {
 namespace {
 
-constexpr uint16_t kSpace = 0x0020;
-
 // The lowest code of `map` whose value is `character`, or -1.
 int LowestCode(const uint16_t map[256], uint16_t character) {
     for (int code = 0; code < 256; ++code)
         if (map[code] == character) return code;
     return -1;
+}
+
+bool IsControlCode(int code) { return code < 0x20 || code == 0x7F; }
+
+// The code of `character` in `map` that a text file should hold: the lowest
+// printable one when the set has it both at a control position and at a
+// printable one (the PC code pages carry the space at 0x00 as well as 0x20,
+// and some carry pilcrow and section sign among the controls as well as
+// above 0x80), else the lowest; -1 when the set lacks it.
+int TextCode(const uint16_t map[256], uint16_t character) {
+    const int lowest = LowestCode(map, character);
+    if (lowest < 0 || !IsControlCode(lowest)) return lowest;
+    for (int code = lowest + 1; code < 256; ++code)
+        if (map[code] == character && !IsControlCode(code)) return code;
+    return lowest;
 }
 
 // The stand-in for `character`, which `toMap` lacks. Box-drawing characters
@@ -50,11 +63,9 @@ void TranslateByMaps(const uint16_t fromMap[256], const uint16_t toMap[256], uin
     for (uint32_t i = 0; i < count && i < 256; ++i) {
         uint16_t character = fromMap[i];
         if (character != kNoCharacter) {
-            int code = LowestCode(toMap, character);
+            int code = TextCode(toMap, character);
             if (code >= 0) {
-                // The PC code pages carry the space at 0x00 as well as at 0x20;
-                // a space stays a space.
-                out[i] = character == kSpace && toMap[0x20] == kSpace ? 0x20 : static_cast<uint8_t>(code);
+                out[i] = static_cast<uint8_t>(code);
                 continue;
             }
         }

@@ -29,7 +29,9 @@ bool BuildXlatTable(const CacheLock &lock, XlatTable &record) {
     if (record.count > 256) return false;
     std::memset(record.table, 0, sizeof record.table);
     if (record.count == 0) return true;
-    if (record.from == kIdentitySet || record.to == kIdentitySet) {
+    // A set to itself is the identity: every byte, controls and codes the
+    // map lacks included, comes back as it was.
+    if (record.from == kIdentitySet || record.to == kIdentitySet || record.from == record.to) {
         for (uint32_t i = 0; i < record.count; ++i) record.table[i] = static_cast<uint8_t>(i);
         return true;
     }

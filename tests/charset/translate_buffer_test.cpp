@@ -82,6 +82,18 @@ TEST_F(TranslateBuffer, DirectAndLayeredPaths) {
     }
 }
 
+// A dead key at the end of the source comes out as a file's close writes it;
+// with no room left for it, it is left out like any byte that does not fit.
+TEST_F(TranslateBuffer, AFinalDeadKeyIsWrittenAsInAFile) {
+    const kxtest::Charset hp5{6, 26, CSF_TRANSLATE | CSF_NATIONAL_SOURCE, 5};
+    const std::string file = Written("a^", hp5);
+    ASSERT_EQ(file.size(), 2u);
+    Result r = Translate("61 5E", -1, 8, hp5.from, hp5.to, hp5.options, hp5.variant);
+    EXPECT_EQ(ToHex(r.bytes.substr(0, 3)), ToHex(file + '\0'));
+    r = Translate("61 5E", -1, 2, hp5.from, hp5.to, hp5.options, hp5.variant);
+    EXPECT_EQ(ToHex(r.bytes.substr(0, 2)), ToHex(file.substr(0, 1) + '\0'));
+}
+
 TEST_F(TranslateBuffer, OemToAnsiConvertsTheCallersSource) {
     uint8_t source[] = {0x8E, 0x41, 0};  // CP437: A with diaeresis, A
     uint8_t out[4] = {};

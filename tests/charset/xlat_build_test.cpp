@@ -76,6 +76,12 @@ TEST_F(XlatBuild, DocumentedTranslations) {
         {"S caron loses its accent", 24, 31, kApprox, 0x8A, 'S'},
         {"Shift-JIS upper half matches only itself", 51, 15, kApprox, 0xA4, kDefault},
         {"a double-byte set reads through the map of 51", 57, 51, 0, 0xA4, 0xA4},
+        // What iconv writes: the printable code when the target also has the
+        // character among its controls.
+        {"pilcrow to code page 850 as 0xF4, not DC4", 15, 32, 0, 0xB6, 0xF4},
+        {"section sign to code page 850 as 0xF5, not NAK", 15, 32, 0, 0xA7, 0xF5},
+        {"a character found only among the controls keeps it", 31, 32, 0, 0x01, 0x01},
+        {"a space stays a space", 31, 32, 0, 0x20, 0x20},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -85,9 +91,10 @@ TEST_F(XlatBuild, DocumentedTranslations) {
     }
 }
 
-// Every code whose character the target holds becomes the lowest code holding
-// it (a space the code 0x20); every other code a kept control or the default
-// character when there is nothing to approximate.
+// Every code whose character the target holds becomes a code holding it: the
+// lowest, unless that is a control position and the target also has it at a
+// printable one; every other code a kept control or the default character
+// when there is nothing to approximate.
 TEST_F(XlatBuild, EveryCodeFollowsTheMapSources) {
     const std::pair<uint16_t, uint16_t> pairs[] = {{15, 31}, {31, 15}, {26, 32}, {33, 24}, {25, 67},
                                                    {19, 81}, {31, 82}, {63, 27}, {21, 65}, {51, 15},
@@ -102,7 +109,11 @@ TEST_F(XlatBuild, EveryCodeFollowsTheMapSources) {
                 uint16_t u = source[i];
                 int lowest = u == 0xFFFF ? -1 : LowestCode(to, u);
                 if (lowest >= 0) {
-                    EXPECT_EQ(table[i], u == 0x20 && target[0x20] == 0x20 ? 0x20 : lowest);
+                    const auto isControl = [](int code) { return code < 0x20 || code == 0x7F; };
+                    EXPECT_EQ(target[table[i]], u);
+                    EXPECT_TRUE(table[i] == lowest || (isControl(lowest) && !isControl(table[i])));
+                    for (int k = 0; k < table[i]; ++k)  // no lower code would do as well
+                        EXPECT_FALSE(target[k] == u && (!isControl(k) || isControl(table[i]))) << k;
                 } else if (i < 32 && (options & kKeep)) {
                     EXPECT_EQ(table[i], i);
                 } else if (!(options & kApprox)) {
@@ -115,8 +126,12 @@ TEST_F(XlatBuild, EveryCodeFollowsTheMapSources) {
     }
 }
 
+// Set 14, and any set to itself: every byte comes back as it was (code page
+// 850's pilcrow and NUL, ISO 8859-1's C1 controls, the code page 1252 set
+// without the euro sign).
 TEST_F(XlatBuild, IdentitySetGivesTheIdentityEvenWithASetWithoutMap) {
-    for (auto [from, to] : {std::pair<uint16_t, uint16_t>{14, 31}, {31, 14}, {14, 14}, {14, 47}, {47, 14}}) {
+    for (auto [from, to] : {std::pair<uint16_t, uint16_t>{14, 31}, {31, 14}, {14, 14}, {14, 47}, {47, 14}, {32, 32},
+                            {15, 15}, {26, 26}, {31, 31}}) {
         auto table = Table(from, to, kApprox, 0x20);
         for (int i = 0; i < 256; ++i) ASSERT_EQ(table[i], i) << from << " to " << to;
     }
