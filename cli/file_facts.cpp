@@ -24,6 +24,8 @@ void ReportSystemError(const std::string &what, int error) {
 // The file system finds names without regard to case itself.
 std::string ReachedPath(const std::string &path) { return path; }
 
+bool IsSymbolicLink(const std::string &) { return false; }
+
 namespace {
 
 FileFacts FromHandle(HANDLE handle) {
@@ -116,6 +118,11 @@ std::string ReachedPath(const std::string &path) {
         reached = target[0] == '/' ? std::string(target) : DirectoryPart(reached) + target;
     }
     return reached;
+}
+
+bool IsSymbolicLink(const std::string &path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 FileFacts Examine(const std::string &path) {

@@ -37,6 +37,9 @@ struct FileFacts {
 // when nothing is there.
 std::string ReachedPath(const std::string &path);
 
+// Whether the path itself is a symbolic link (never on Windows).
+bool IsSymbolicLink(const std::string &path);
+
 // The facts of a path (symbolic links followed) or of an open descriptor.
 FileFacts Examine(const std::string &path);
 FileFacts ExamineDescriptor(int fd);

@@ -68,7 +68,7 @@ iso-2022-jp 53
 15 15
 NAMES
 run charsets no-such-set
-expect_status 1 "charsets of an unknown set"
+expect_status 2 "charsets of an unknown set (bad usage, as in every command)"
 
 # inspect: line ends, Ctrl-Z, tabs, trailing spaces, 8-bit bytes, the longest line.
 printf 'ab \r\nc\rd\n\tx\032y\351\r\n\032' > fixture.txt
