@@ -39,6 +39,10 @@ public:
     std::string Begin(const std::string &target, const OutputRequest &request);
 
     bool Appending() const { return mode_ == Mode::kAppend; }
+    // Written in place (a device, a FIFO, a pipe): opened for writing only,
+    // so that a FIFO waits for its reader and a reader that goes away is
+    // seen as a broken pipe, as with any writer of a pipe.
+    bool InPlace() const { return mode_ == Mode::kInPlace; }
 
     // Gives the written file its name (or copies it to standard output).
     // False with a message printed.

@@ -27,6 +27,10 @@ namespace {
 constexpr uint32_t kRecordBlock = 65534;
 constexpr uint32_t kPlainBlock = 256 * 1024;
 
+// The open-mode byte of kxFileCreate2 for write access alone (kxFileCreate
+// asks for reading and writing).
+constexpr uint32_t kOpenWriteOnly = 0x01;
+
 constexpr uint32_t kRecordEndsOnRead = TXT_READ_CR_ENDS_RECORD | TXT_READ_LF_ENDS_RECORD | TXT_READ_CRLF_ENDS_RECORD;
 
 class Handle {
@@ -301,7 +305,9 @@ int RunTransfer(TransferPlan plan) {
         OutputRequest request{plan.append, plan.keepPartial, plan.mayReplaceInput, inputFacts};
         NameBuffer name;
         if (!name.Set(staged.Begin(plan.output, request))) return 1;
-        out.file = staged.Appending() ? kxFileAppend(name.text, plan.skipCtrlZ, 1) : kxFileCreate(name.text, 1);
+        if (staged.Appending()) out.file = kxFileAppend(name.text, plan.skipCtrlZ, 1);
+        else if (staged.InPlace()) out.file = kxFileCreate2(name.text, 1, kOpenWriteOnly);
+        else out.file = kxFileCreate(name.text, 1);
         if (out.file == nullptr) {
             ReportLibraryError(outputName);
             return 1;
