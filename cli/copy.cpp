@@ -33,7 +33,6 @@ int CopyCommand(int argc, char **argv) {
     plan.input = argv[2];
     plan.output = argv[3];
     plan.mayReplaceInput = false;
-    plan.progress = false;
     return RunTransfer(plan);
 }
 

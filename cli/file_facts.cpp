@@ -34,7 +34,6 @@ FileFacts FromHandle(HANDLE handle) {
     if (!GetFileInformationByHandle(handle, &info)) {
         // A pipe or a console has no such information: no file to compare.
         facts.kind = FileKind::kOther;
-        facts.device = facts.inode = reinterpret_cast<uintptr_t>(handle);
         return facts;
     }
     facts.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory : FileKind::kRegular;

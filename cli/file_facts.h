@@ -25,9 +25,10 @@ struct FileFacts {
     uint64_t size = 0;
     FileAttributes attributes;       // mode, owner and group of a regular file
 
+    // Both name one file (a pipe on Windows has no identity: never the same).
     bool SameFileAs(const FileFacts &other) const {
-        return kind != FileKind::kMissing && other.kind != FileKind::kMissing && device == other.device &&
-               inode == other.inode;
+        return kind != FileKind::kMissing && other.kind != FileKind::kMissing && inode != 0 &&
+               device == other.device && inode == other.inode;
     }
 };
 

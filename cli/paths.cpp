@@ -11,6 +11,7 @@
 #include <vector>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "cli.h"
@@ -147,8 +148,11 @@ std::string DescriptorPath(int fd) {
     std::filesystem::path directory = std::filesystem::canonical("/proc/self/fd", error);
     if (error) return "";
     std::string path = directory.string() + "/" + std::to_string(fd);
+    // A socket cannot be opened by name; a file opened by name is read from
+    // its start, not from where the descriptor stands.
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0) return "";
+    if (::stat(path.c_str(), &info) != 0 || S_ISSOCK(info.st_mode)) return "";
+    if (S_ISREG(info.st_mode) && ::lseek(fd, 0, SEEK_CUR) != 0) return "";
     return LibraryName(path, false).empty() ? "" : path;
 }
 

@@ -97,7 +97,11 @@ expect_status 0 "200 MB from a pipe"
 # A file made and removed there would have changed the directory's time.
 [ -z "$(ls spool)" ] && [ "$(stat -c %y spool)" = "$before" ] ||
   fail "200 MB from a pipe: written to the temporary directory: $(ls spool)"
-[ "$peak" -gt 0 ] && [ "$peak" -lt 16384 ] || fail "200 MB from a pipe: peak resident size $peak KiB"
+if [ -n "${KXFILES_SANITIZED:-}" ]; then
+  echo "skipped: the peak resident size under the sanitizers"
+else
+  [ "$peak" -gt 0 ] && [ "$peak" -lt 16384 ] || fail "200 MB from a pipe: peak resident size $peak KiB"
+fi
 # Each line loses its CR; a last line cut short gains a line end.
 length=$(( $(printf '%s\n' "$line" | wc -c) ))
 whole=$((size / length)) rest=$((size % length))
