@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,7 +43,7 @@ bool Perform(const Slot &slot) {
 #endif
     case Undo::kKeep:
         GiveAttributes(slot.path, slot.attributes);
-        return std::rename(slot.path, slot.target) == 0;
+        return RenameOver(slot.path, slot.target);
     case Undo::kCutBack: {
 #ifdef _WIN32
         int fd = _open(slot.path, _O_WRONLY | _O_BINARY);
@@ -122,6 +123,16 @@ bool RunUndo(int slot) {
     SignalsHeld held;
     slots[slot].active = 0;
     return Perform(slots[slot]);
+}
+
+bool RenameOver(const char *from, const char *to) {
+#ifdef _WIN32
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    return false;
+#else
+    return std::rename(from, to) == 0;
+#endif
 }
 
 bool GiveAttributes(const char *path, const FileAttributes &attributes) {

@@ -53,6 +53,10 @@ bool RunUndo(int slot);
 // mode could not be set.
 bool GiveAttributes(const char *path, const FileAttributes &attributes);
 
+// Renames `from` to `to`, replacing a file that has that name (which the C
+// library's rename does not do on Windows); false with errno set.
+bool RenameOver(const char *from, const char *to);
+
 // Holds the signals back while a file takes its final name, so that a
 // signal sees the file either before or after, never half-way.
 class SignalsHeld {

@@ -18,6 +18,7 @@
 #endif
 
 #include "cli.h"
+#include "interrupt.h"
 
 namespace kxcli {
 
@@ -196,7 +197,7 @@ bool StagedOutput::Commit() {
     }
     SignalsHeld held;
     GiveAttributes(staged_.c_str(), attributes_);
-    if (std::rename(staged_.c_str(), target_.c_str()) != 0) {
+    if (!RenameOver(staged_.c_str(), target_.c_str())) {
         int error = errno;
         std::remove(staged_.c_str());
         Forget(undo_);
