@@ -119,6 +119,8 @@ std::string StagedOutput::Refuse(const std::string &message) {
 }
 
 std::string StagedOutput::Begin(const std::string &target, const OutputRequest &request) {
+    // A signal waits until the temporary file is recorded for removal.
+    SignalsHeld held;
     shown_ = target == "-" ? "standard output" : target;
     keepPartial_ = request.keepPartial;
     Undo undo;

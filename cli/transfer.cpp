@@ -64,11 +64,14 @@ class SpooledInput {
 public:
     ~SpooledInput() { RunUndo(undo_); }
     bool Spool() {
-        path = MakeTemporaryFile(TemporaryDirectory());
-        if (path.empty()) return false;
-        Undo undo;
-        undo.path = path;  // removed
-        undo_ = Remember(undo);
+        {
+            SignalsHeld held;  // until the spool file is recorded for removal
+            path = MakeTemporaryFile(TemporaryDirectory());
+            if (path.empty()) return false;
+            Undo undo;
+            undo.path = path;  // removed
+            undo_ = Remember(undo);
+        }
         FILE *out = std::fopen(path.c_str(), "wb");
         if (out == nullptr) return false;
         std::vector<char> block(kPlainBlock);
