@@ -27,10 +27,8 @@ int CharsetsCommand(int argc, char **argv) {
     uint16_t only = 0;
     if (!args.positional.empty()) {
         auto set = CharsetByName(args.positional[0]);
-        if (!set) {
-            std::fprintf(stderr, "kxfile: %s: unknown character set\n", args.positional[0].c_str());
-            return 1;
-        }
+        // An unknown name is bad usage, as in every command that takes a set.
+        if (!set) return UsageError("charsets", "unknown character set '" + args.positional[0] + "'");
         only = *set;
     }
     for (const CharsetName &set : AllCharsets()) {

@@ -11,6 +11,14 @@ namespace kxcli {
 // The library's name for a path given on the command line, or "" when the
 // path lies on no drive the library knows (a message has been printed).
 std::string LibraryName(const std::string &path);
+// The same; without reportFailure nothing is printed when it gives "".
+std::string LibraryName(const std::string &path, bool reportFailure);
+
+// A path by which the library can open the process's own descriptor `fd`
+// (0 standard input, 1 standard output) as a file, so that its layers read a
+// pipe or write to one as they go; "" where there is none (Windows, or a
+// drive table that leaves /proc on no drive).
+std::string DescriptorPath(int fd);
 
 // The POSIX path of a name the library gave back (a drive name such as
 // "C:\work\a.txt", or a relative name with backslashes).

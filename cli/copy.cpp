@@ -1,19 +1,20 @@
-// kxfile copy SRC DST: a file copied through the library's streams.
+// kxfile copy SRC DST: a file copied through the library's streams, by the
+// transfer without layers, so that DST is written as every output is
+// (staged, links followed, devices in place, undone when interrupted).
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "cli.h"
+#include "transfer.h"
 
 namespace kxcli {
 namespace {
 
-constexpr uint32_t kBlockSize = 64 * 1024;
-
 void CopyUsage(FILE *out) {
     std::fputs("usage: kxfile copy SRC DST\n"
-               "Copies SRC to DST through the library's buffered streams; DST is\n"
-               "created or emptied.\n",
+               "Copies SRC to DST through the library's buffered streams ('-': standard\n"
+               "input or output). DST is replaced only when the copy is complete; a DST\n"
+               "that is SRC itself is refused.\n",
                out);
 }
 
@@ -28,42 +29,11 @@ int CopyCommand(int argc, char **argv) {
         CopyUsage(stderr);
         return 2;
     }
-    NameBuffer source, target;
-    if (!source.Set(LibraryName(argv[2])) || !target.Set(LibraryName(argv[3]))) return 1;
-
-    KXFILE in = kxFileOpen(source.text, 0);
-    if (in == nullptr) {
-        ReportLibraryError(argv[2]);
-        return 1;
-    }
-    KXFILE out = kxFileCreate(target.text, 1);
-    if (out == nullptr) {
-        ReportLibraryError(argv[3]);
-        kxFileClose(in);
-        return 1;
-    }
-    std::vector<unsigned char> block(kBlockSize);
-    int status = 0;
-    for (;;) {
-        uint32_t got = 0, put = 0;
-        if (!kxFileRead(in, block.data(), kBlockSize, &got)) {
-            ReportLibraryError(argv[2]);
-            status = 1;
-            break;
-        }
-        if (got == 0) break;
-        if (!kxFileWrite(out, block.data(), got, &put) || put != got) {
-            ReportLibraryError(argv[3]);
-            status = 1;
-            break;
-        }
-    }
-    kxFileClose(in);
-    if (!kxFileClose(out) && status == 0) {
-        ReportLibraryError(argv[3]);
-        status = 1;
-    }
-    return status;
+    TransferPlan plan;
+    plan.input = argv[2];
+    plan.output = argv[3];
+    plan.mayReplaceInput = false;
+    return RunTransfer(plan);
 }
 
 }  // namespace kxcli

@@ -1,6 +1,7 @@
 #include "input_bytes.h"
 
 #include "cli.h"
+#include "file_facts.h"
 #include "options.h"
 
 namespace kxcli {
@@ -20,8 +21,9 @@ bool InputBytes::Open(const std::string &path) {
         stream_ = stdin;
         return true;
     }
+    FileFacts facts;
     NameBuffer name;
-    if (!name.Set(LibraryName(path))) return false;
+    if (!ExamineInput(path, facts) || !name.Set(LibraryName(path))) return false;
     file_ = kxFileOpen(name.text, 0);
     if (file_ == nullptr) {
         ReportLibraryError(path);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "file_facts.h"
 #include "options.h"
 
 namespace kxcli {
@@ -38,19 +39,40 @@ void LsUsage(FILE *out) {
                out);
 }
 
-// DATE as a file date; a date without a time stands for the day's first
-// second (`endOfDay` false) or its last (true).
+// `count` decimal digits at `text[at]` within [low, high]; false otherwise.
+bool Digits(const std::string &text, size_t at, size_t count, int low, int high, int &value) {
+    if (at + count > text.size()) return false;
+    value = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value >= low && value <= high;
+}
+
+int DaysInMonth(int year, int month) {
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// DATE as a file date: exactly YYYY-MM-DD, YYYY-MM-DDTHH:MM or
+// YYYY-MM-DDTHH:MM:SS (a space may stand for the T), a day that the month
+// has. A date without a time stands for the day's first second (`endOfDay`
+// false) or its last (true).
 bool ParseDate(const std::string &text, bool endOfDay, KXFILEDATETIME &date) {
     int year = 0, month = 0, day = 0, hour = endOfDay ? 23 : 0, minute = endOfDay ? 59 : 0, second = endOfDay ? 59 : 0;
-    char separator = 0;
-    int fields = std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d", &year, &month, &day, &separator, &hour, &minute, &second);
-    bool dateOnly = fields == 3 && text.size() == 10;
-    bool withTime = (fields == 6 || fields == 7) && (separator == 'T' || separator == ' ');
-    if (fields == 6) second = 0;
-    if (!dateOnly && !withTime) return false;
-    if (year < 1900 || year > 2155 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-        second > 59)
+    bool shape = (text.size() == 10 || text.size() == 16 || text.size() == 19) && text[4] == '-' && text[7] == '-';
+    if (!shape || !Digits(text, 0, 4, 1900, 2155, year) || !Digits(text, 5, 2, 1, 12, month) ||
+        !Digits(text, 8, 2, 1, DaysInMonth(year, month), day))
         return false;
+    if (text.size() >= 16) {
+        if ((text[10] != 'T' && text[10] != ' ') || text[13] != ':' || !Digits(text, 11, 2, 0, 23, hour) ||
+            !Digits(text, 14, 2, 0, 59, minute))
+            return false;
+        second = 0;
+        if (text.size() == 19 && (text[16] != ':' || !Digits(text, 17, 2, 0, 59, second))) return false;
+    }
     date = {static_cast<uint8_t>(day), static_cast<uint8_t>(month), static_cast<uint8_t>(year - 1900),
             static_cast<uint8_t>(second), static_cast<uint8_t>(minute), static_cast<uint8_t>(hour)};
     return true;
@@ -72,7 +94,7 @@ int LsCommand(int argc, char **argv) {
     ParsedArgs args;
     if (auto done = ParseCommandLine("ls", argc, argv, kLsOptions, LsUsage, args)) return *done;
     if (args.positional.size() != 1) return UsageError("ls", "one PATTERN is needed");
-    const std::string &pattern = args.positional[0];
+    std::string pattern = args.positional[0];
 
     uint32_t mask = MATCH_NORMAL | MATCH_READONLY;
     if (args.Has("hidden")) mask |= MATCH_HIDDEN;
@@ -103,6 +125,10 @@ int LsCommand(int argc, char **argv) {
         else if (mode != "keep") return UsageError("ls", "--case takes lower, upper or keep");
     }
 
+    // A directory given as it is lists its entries.
+    if (Examine(pattern).kind == FileKind::kDirectory) {
+        pattern += pattern.back() == '/' ? "*" : "/*";
+    }
     std::string libraryPattern = LibraryName(pattern);
     if (libraryPattern.empty()) return 1;
     KXMATCH match = kxFileInitMatch(libraryPattern.c_str(), mask, args.Has("before") ? &before : nullptr,

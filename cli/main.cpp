@@ -7,6 +7,7 @@
 #endif
 
 #include "cli.h"
+#include "interrupt.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ int main(int argc, char **argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    kxcli::InstallInterruptHandlers();
     if (argc < 2) {
         Usage(stderr);
         return 2;

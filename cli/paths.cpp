@@ -9,6 +9,10 @@
 #include <cctype>
 #include <filesystem>
 #include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "cli.h"
 
@@ -36,7 +40,13 @@ bool NameBuffer::Set(const std::string &name) {
 
 std::string LibraryName(const std::string &path) { return path; }
 
+std::string LibraryName(const std::string &path, bool) { return path; }
+
 std::string PosixPath(const std::string &libraryName) { return libraryName; }
+
+// The library opens files by name through CreateFile, which reaches no pipe
+// that a parent process handed over.
+std::string DescriptorPath(int) { return ""; }
 
 #else
 
@@ -86,12 +96,32 @@ std::vector<Drive> Drives() {
     return drives;
 }
 
+// The absolute path with its directory made canonical. The last component
+// is kept as given: the library looks it up itself (without regard to case),
+// and a symbolic link there may lead to a name that is no path at all (a
+// descriptor of /proc/self/fd standing for a pipe).
+std::string CanonicalDirectory(const std::string &path) {
+    std::filesystem::path given(path);
+    std::string last = given.filename().string();
+    std::error_code error;
+    if (last.empty() || last == "." || last == "..") {
+        std::filesystem::path whole = std::filesystem::weakly_canonical(given, error);
+        return error ? path : whole.string();
+    }
+    std::filesystem::path directory = std::filesystem::weakly_canonical(given.parent_path(), error);
+    if (error) return path;
+    std::string text = directory.string();
+    if (text.empty() || text.back() != '/') text += '/';
+    return text + last;
+}
+
 }  // namespace
 
-std::string LibraryName(const std::string &path) {
+std::string LibraryName(const std::string &path) { return LibraryName(path, true); }
+
+std::string LibraryName(const std::string &path, bool reportFailure) {
     if (path.empty() || path[0] != '/') return Backslashes(path);
-    std::filesystem::path absolute = std::filesystem::weakly_canonical(path);
-    std::string text = absolute.string();
+    std::string text = CanonicalDirectory(path);
     const Drive *best = nullptr;
     std::vector<Drive> drives = Drives();
     for (const Drive &d : drives) {
@@ -100,7 +130,7 @@ std::string LibraryName(const std::string &path) {
         if (inside && (best == nullptr || d.root.size() > best->root.size())) best = &d;
     }
     if (best == nullptr) {
-        std::fprintf(stderr, "kxfile: %s: not on any drive of KXFILES_DRIVES\n", path.c_str());
+        if (reportFailure) std::fprintf(stderr, "kxfile: %s: not on any drive of KXFILES_DRIVES\n", path.c_str());
         return "";
     }
     std::string name(1, best->letter);
@@ -108,6 +138,22 @@ std::string LibraryName(const std::string &path) {
     if (text.size() > best->root.size()) name += Backslashes(text.substr(best->root.size()));
     else name += '\\';
     return name;
+}
+
+std::string DescriptorPath(int fd) {
+    // /proc/self/fd/N opens what the descriptor holds (a pipe, a terminal,
+    // a file) afresh; /proc/self is this process's directory, made canonical
+    // so that the drive table finds it.
+    std::error_code error;
+    std::filesystem::path directory = std::filesystem::canonical("/proc/self/fd", error);
+    if (error) return "";
+    std::string path = directory.string() + "/" + std::to_string(fd);
+    // A socket cannot be opened by name; a file opened by name is read from
+    // its start, not from where the descriptor stands.
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || S_ISSOCK(info.st_mode)) return "";
+    if (S_ISREG(info.st_mode) && ::lseek(fd, 0, SEEK_CUR) != 0) return "";
+    return LibraryName(path, false).empty() ? "" : path;
 }
 
 std::string PosixPath(const std::string &libraryName) {

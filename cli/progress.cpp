@@ -20,7 +20,8 @@ constexpr int kBarWidth = 30;
 
 Progress::Progress(uint64_t total, std::optional<bool> forced)
     : total_(total),
-      shown_(forced ? *forced : (isatty(2) != 0 && total >= kLongWork)),
+      shown_(forced ? *forced : (isatty(2) != 0 && (total == 0 || total >= kLongWork))),
+      forced_(forced.has_value()),
       start_(std::chrono::steady_clock::now()),
       lastDraw_(start_) {}
 
@@ -28,6 +29,8 @@ Progress::~Progress() { Finish(); }
 
 void Progress::Update(uint64_t done) {
     if (!shown_) return;
+    done_ = done;
+    if (total_ == 0 && !drawn_ && !forced_ && done < kLongWork) return;
     auto now = std::chrono::steady_clock::now();
     if (drawn_ && now - lastDraw_ < kRedrawEvery) return;
     lastDraw_ = now;
@@ -37,7 +40,7 @@ void Progress::Update(uint64_t done) {
 void Progress::Finish() {
     if (!shown_) return;
     if (drawn_) {
-        Draw(total_);
+        Draw(total_ == 0 ? done_ : total_);
         std::fputc('\n', stderr);
     }
     shown_ = false;
@@ -45,14 +48,19 @@ void Progress::Finish() {
 
 void Progress::Draw(uint64_t done) {
     drawn_ = true;
-    if (total_ > 0 && done > total_) done = total_;
-    int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    double rate = seconds > 0 ? static_cast<double>(done) / seconds / (1024 * 1024) : 0;
+    if (total_ == 0) {
+        std::fprintf(stderr, "\r%.1f MiB read  %.1f MiB/s", static_cast<double>(done) / (1024 * 1024), rate);
+        std::fflush(stderr);
+        return;
+    }
+    if (done > total_) done = total_;
+    int percent = static_cast<int>(done * 100 / total_);
     int filled = percent * kBarWidth / 100;
     char bar[kBarWidth + 1];
     for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
     bar[kBarWidth] = '\0';
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    double rate = seconds > 0 ? static_cast<double>(done) / seconds / (1024 * 1024) : 0;
     std::fprintf(stderr, "\r[%s] %3d%%  %.1f MiB  %.1f MiB/s", bar, percent,
                  static_cast<double>(done) / (1024 * 1024), rate);
     std::fflush(stderr);

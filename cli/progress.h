@@ -11,6 +11,8 @@ class Progress {
 public:
     // forced: --progress (true) or --no-progress (false); without either the
     // bar shows only when standard error is a terminal and the work is long.
+    // total 0: the size is unknown (a pipe); the bytes done are shown without
+    // a percentage, by default once they are many.
     Progress(uint64_t total, std::optional<bool> forced);
     ~Progress();
 
@@ -22,6 +24,8 @@ private:
 
     uint64_t total_;
     bool shown_;
+    bool forced_;
+    uint64_t done_ = 0;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;

@@ -4,26 +4,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
 #define getpid _getpid
+#ifndef W_OK
+#define W_OK 2
+#endif
 #else
 #include <unistd.h>
 #endif
 
 #include "cli.h"
+#include "interrupt.h"
 
 namespace kxcli {
-namespace fs = std::filesystem;
 
 namespace {
-
-void ReportSystemError(const std::string &what, int error) {
-    std::fprintf(stderr, "kxfile: %s: %s\n", what.c_str(), std::strerror(error));
-}
 
 std::string DirectoryOf(const std::string &path) {
 #ifdef _WIN32
@@ -54,6 +53,17 @@ bool CopyToStandardOutput(const std::string &path) {
     return ok;
 }
 
+// The mode a new file gets: everyone may read and write it, less the umask.
+FileAttributes NewFileAttributes() {
+#ifdef _WIN32
+    return {true, false, 0666, 0, 0};
+#else
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return {true, false, static_cast<uint32_t>(0666 & ~mask), 0, 0};
+#endif
+}
+
 }  // namespace
 
 std::string TemporaryDirectory() {
@@ -78,7 +88,7 @@ std::string MakeTemporaryFile(const std::string &directory) {
         char name[16];
         std::snprintf(name, sizeof name, "KX%06X.TMP", number);
         std::string path = directory + name;
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (fd >= 0) {
             ::close(fd);
             return path;
@@ -92,27 +102,80 @@ std::string MakeTemporaryFile(const std::string &directory) {
     return "";
 }
 
+bool CheckStandardOutput(const FileFacts &input) {
+    FileFacts output = ExamineDescriptor(1);
+    if (output.kind != FileKind::kRegular || !output.SameFileAs(input)) return true;
+    std::fprintf(stderr, "kxfile: standard output: is the same file as the input\n");
+    return false;
+}
+
 StagedOutput::~StagedOutput() {
     if (open_) Abort();
 }
 
-std::string StagedOutput::Begin(const std::string &target, bool append, bool keepPartial) {
-    target_ = target;
-    append_ = append;
-    keepPartial_ = keepPartial;
-    if (append && target != "-") {
-        std::error_code error;
-        existed_ = fs::exists(target, error);
-        appendedFrom_ = existed_ ? fs::file_size(target, error) : 0;
-        if (error) {
-            ReportSystemError(target, error.value());
-            return "";
+std::string StagedOutput::Refuse(const std::string &message) {
+    std::fprintf(stderr, "kxfile: %s: %s\n", shown_.c_str(), message.c_str());
+    return "";
+}
+
+std::string StagedOutput::Begin(const std::string &target, const OutputRequest &request) {
+    // A signal waits until the temporary file is recorded for removal.
+    SignalsHeld held;
+    shown_ = target == "-" ? "standard output" : target;
+    keepPartial_ = request.keepPartial;
+    Undo undo;
+    if (target == "-") {
+        if (!CheckStandardOutput(request.input)) return "";
+        // A pipe, a terminal or a device takes the data as they come; a file
+        // is written whole at the end, so that a failure adds nothing to it.
+        std::string path = ExamineDescriptor(1).kind == FileKind::kRegular ? "" : DescriptorPath(1);
+        if (!path.empty()) {
+            mode_ = Mode::kInPlace;
+            target_ = path;
+            open_ = true;
+            return LibraryName(path);
         }
-        open_ = true;
-        return LibraryName(target);
+        mode_ = Mode::kStandardOutput;
+        staged_ = MakeTemporaryFile(TemporaryDirectory());
+        if (staged_.empty()) return "";
+        undo.path = staged_;
+    } else {
+        target_ = ReachedPath(target);
+        FileFacts facts = Examine(target_);
+        if (facts.error != 0) return Refuse(std::strerror(facts.error));
+        if (facts.kind == FileKind::kDirectory) return Refuse(std::strerror(EISDIR));
+        bool input = facts.SameFileAs(request.input);
+        if (input && (request.append || !request.mayReplaceInput || facts.kind == FileKind::kOther))
+            return Refuse("is the same file as the input; nothing written");
+        if (facts.kind == FileKind::kOther) {
+            // Renaming over a device or a FIFO would replace it by a file.
+            mode_ = Mode::kInPlace;
+            open_ = true;
+            return LibraryName(target_);
+        }
+        if (facts.kind == FileKind::kRegular && ::access(target_.c_str(), W_OK) != 0)
+            return Refuse(std::strerror(errno));
+        if (request.append) {
+            mode_ = Mode::kAppend;
+            undo.path = target_;
+            undo.kind = facts.kind == FileKind::kRegular ? Undo::kCutBack : Undo::kRemove;
+            undo.size = facts.size;
+            if (!keepPartial_) undo_ = Remember(undo);
+            open_ = true;
+            return LibraryName(target_);
+        }
+        mode_ = Mode::kStaged;
+        attributes_ = facts.kind == FileKind::kRegular ? facts.attributes : NewFileAttributes();
+        staged_ = MakeTemporaryFile(DirectoryOf(target_));
+        if (staged_.empty()) return "";
+        undo.path = staged_;
+        if (keepPartial_) {
+            undo.kind = Undo::kKeep;
+            undo.target = target_;
+            undo.attributes = attributes_;
+        }
     }
-    staged_ = MakeTemporaryFile(target == "-" ? TemporaryDirectory() : DirectoryOf(target));
-    if (staged_.empty()) return "";
+    undo_ = Remember(undo);
     open_ = true;
     std::string name = LibraryName(staged_);
     if (name.empty()) Abort();
@@ -122,34 +185,37 @@ std::string StagedOutput::Begin(const std::string &target, bool append, bool kee
 bool StagedOutput::Commit() {
     if (!open_) return false;
     open_ = false;
-    if (staged_.empty()) return true;  // appended in place
-    if (target_ == "-") {
+    switch (mode_) {
+    case Mode::kAppend:
+    case Mode::kInPlace:
+        Forget(undo_);
+        return true;
+    case Mode::kStandardOutput: {
         bool ok = CopyToStandardOutput(staged_);
-        std::remove(staged_.c_str());
+        RunUndo(undo_);
         return ok;
     }
-    std::error_code error;
-    fs::rename(staged_, target_, error);
-    if (error) {
-        ReportSystemError(target_, error.value());
+    case Mode::kStaged: break;
+    }
+    SignalsHeld held;
+    GiveAttributes(staged_.c_str(), attributes_);
+    if (!RenameOver(staged_.c_str(), target_.c_str())) {
+        int error = errno;
         std::remove(staged_.c_str());
+        Forget(undo_);
+        ReportSystemError(shown_, error);
         return false;
     }
+    Forget(undo_);
     return true;
 }
 
 void StagedOutput::Abort() {
     if (!open_) return;
     open_ = false;
-    std::error_code error;
-    if (staged_.empty()) {
-        if (keepPartial_) return;
-        if (existed_) fs::resize_file(target_, appendedFrom_, error);
-        else fs::remove(target_, error);
-        return;
-    }
-    if (keepPartial_ && target_ != "-") fs::rename(staged_, target_, error);
-    else fs::remove(staged_, error);
+    // What the undo was recorded as: the temporary file removed, or kept
+    // under the target's name (--keep-partial); an append cut back.
+    RunUndo(undo_);
 }
 
 }  // namespace kxcli

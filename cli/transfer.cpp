@@ -11,6 +11,8 @@
 #include "charset_names.h"
 #include "cli.h"
 #include "detect.h"
+#include "file_facts.h"
+#include "interrupt.h"
 #include "input_bytes.h"
 #include "loss_report.h"
 #include "progress.h"
@@ -24,6 +26,10 @@ namespace {
 // pad) fits, so a read always gives whole records.
 constexpr uint32_t kRecordBlock = 65534;
 constexpr uint32_t kPlainBlock = 256 * 1024;
+
+// The open-mode byte of kxFileCreate2 for write access alone (kxFileCreate
+// asks for reading and writing).
+constexpr uint32_t kOpenWriteOnly = 0x01;
 
 constexpr uint32_t kRecordEndsOnRead = TXT_READ_CR_ENDS_RECORD | TXT_READ_LF_ENDS_RECORD | TXT_READ_CRLF_ENDS_RECORD;
 
@@ -50,17 +56,22 @@ bool SetLayers(KXFILE file, const HandleLayers &layers, const std::string &what)
     return error == 0;
 }
 
-// Standard input copied to a temporary file, for the layers (which read
-// files) and for the loss report (which must see everything before a byte is
-// written).
+// Standard input copied to a temporary file, for what must read the input
+// twice (the loss report and --strict before a byte is written, --detect
+// before the layers are chosen) and for the layers where the library cannot
+// open standard input by name.
 class SpooledInput {
 public:
-    ~SpooledInput() {
-        if (!path.empty()) std::remove(path.c_str());
-    }
+    ~SpooledInput() { RunUndo(undo_); }
     bool Spool() {
-        path = MakeTemporaryFile(TemporaryDirectory());
-        if (path.empty()) return false;
+        {
+            SignalsHeld held;  // until the spool file is recorded for removal
+            path = MakeTemporaryFile(TemporaryDirectory());
+            if (path.empty()) return false;
+            Undo undo;
+            undo.path = path;  // removed
+            undo_ = Remember(undo);
+        }
         FILE *out = std::fopen(path.c_str(), "wb");
         if (out == nullptr) return false;
         std::vector<char> block(kPlainBlock);
@@ -73,6 +84,9 @@ public:
         return ok;
     }
     std::string path;
+
+private:
+    int undo_ = -1;
 };
 
 // The set the input's Japanese text is in, when the detection decides it.
@@ -84,11 +98,11 @@ void DetectFromSet(TransferPlan &plan) {
     if (detection.charset != 0) layers.from = detection.charset;
 }
 
-// The loss report; false when the transfer must not go on (--strict with a
-// loss, or an unreadable input).
-bool CheckLosses(const TransferPlan &plan, int &status) {
+// The loss report, made before the transfer (so that --strict can write
+// nothing) and printed after it; false when the transfer must not go on
+// (--strict with a loss, or an unreadable input).
+bool CheckLosses(const TransferPlan &plan, const std::string &inputName, LossReport &report, int &status) {
     const HandleLayers &layers = plan.reader.charset ? plan.reader : plan.writer;
-    LossReport report;
     if (layers.charset && (layers.charsetOptions & CSF_TRANSLATE) != 0) {
         InputBytes input;
         if (!input.Open(plan.input) || !ScanLosses(input, layers.from, layers.to, plan.kanaToFull, report)) {
@@ -96,10 +110,9 @@ bool CheckLosses(const TransferPlan &plan, int &status) {
             return false;
         }
     }
-    if (plan.report || (plan.strict && report.count > 0))
-        PrintLossReport(report, plan.input, layers.from, layers.to);
     if (plan.strict && report.count > 0) {
-        std::fprintf(stderr, "kxfile: %s: nothing written (--strict)\n", plan.input.c_str());
+        PrintLossReport(report, inputName, layers.from, layers.to);
+        std::fprintf(stderr, "kxfile: %s: nothing written (--strict)\n", inputName.c_str());
         status = 1;
         return false;
     }
@@ -241,25 +254,31 @@ size_t Unframe(const unsigned char *framed, uint32_t length, const TransferPlan 
     return static_cast<size_t>(out - start);
 }
 
-uint64_t SizeOf(const std::string &path) {
-    std::error_code error;
-    uintmax_t size = std::filesystem::file_size(path, error);
-    return error ? 0 : size;
-}
-
 }  // namespace
 
 int RunTransfer(TransferPlan plan) {
-    SpooledInput spooled;
-    bool inputNeedsFile = plan.reader.Any() || plan.report || plan.strict || plan.detect;
     std::string inputName = plan.input == "-" ? "standard input" : plan.input;
-    if (plan.input == "-" && inputNeedsFile) {
-        if (!spooled.Spool()) return 1;
-        plan.input = spooled.path;
+    FileFacts inputFacts;
+    if (!ExamineInput(plan.input, inputFacts)) return 1;
+
+    // The layers read files by name. Standard input is opened by a name for
+    // its descriptor, and so read as it comes; it is copied to a spool file
+    // only for what reads the input twice, or where no such name exists.
+    SpooledInput spooled;
+    bool readsTwice = plan.report || plan.strict || plan.detect;
+    if (plan.input == "-" && (plan.reader.Any() || readsTwice)) {
+        plan.input = readsTwice ? "" : DescriptorPath(0);
+        if (plan.input.empty()) {
+            if (!spooled.Spool()) return 1;
+            plan.input = spooled.path;
+        }
     }
     if (plan.detect) DetectFromSet(plan);
     int status = 0;
-    if ((plan.report || plan.strict) && !CheckLosses(plan, status)) return status;
+    LossReport losses;
+    if ((plan.report || plan.strict) && !CheckLosses(plan, inputName, losses, status)) return status;
+    const HandleLayers &translating = plan.reader.charset ? plan.reader : plan.writer;
+    const uint16_t reportFrom = translating.from, reportTo = translating.to;
 
     Pipe pipe = ChoosePipe(plan);
 
@@ -283,12 +302,15 @@ int RunTransfer(TransferPlan plan) {
     FILE *standardOut = nullptr;
     std::string outputName = plan.output == "-" ? "standard output" : plan.output;
     if (plan.output == "-" && !plan.writer.Any()) {
+        if (!CheckStandardOutput(inputFacts)) return 1;
         standardOut = stdout;
     } else {
+        OutputRequest request{plan.append, plan.keepPartial, plan.mayReplaceInput, inputFacts};
         NameBuffer name;
-        if (!name.Set(staged.Begin(plan.output, plan.append, plan.keepPartial))) return 1;
-        out.file = plan.append && plan.output != "-" ? kxFileAppend(name.text, plan.skipCtrlZ, 1)
-                                                    : kxFileCreate(name.text, 1);
+        if (!name.Set(staged.Begin(plan.output, request))) return 1;
+        if (staged.Appending()) out.file = kxFileAppend(name.text, plan.skipCtrlZ, 1);
+        else if (staged.InPlace()) out.file = kxFileCreate2(name.text, 1, kOpenWriteOnly);
+        else out.file = kxFileCreate(name.text, 1);
         if (out.file == nullptr) {
             ReportLibraryError(outputName);
             return 1;
@@ -306,7 +328,8 @@ int RunTransfer(TransferPlan plan) {
     std::vector<unsigned char> block(blockSize);
     // Pipe::kUnframed: the records with their line ends
     std::vector<unsigned char> lines(pipe == Pipe::kUnframed ? UnframedRoom(blockSize) : 0);
-    Progress progress(plan.input == "-" ? 0 : SizeOf(plan.input), plan.input == "-" ? std::optional<bool>(false) : plan.progress);
+    // A pipe's size is unknown: the bar then counts the bytes read.
+    Progress progress(inputFacts.kind == FileKind::kRegular ? inputFacts.size : 0, plan.progress);
     uint64_t consumed = 0;
     uint32_t lastStreamCount = 0;
     for (;;) {
@@ -324,6 +347,7 @@ int RunTransfer(TransferPlan plan) {
             break;
         }
         if (got == 0) break;
+        if (standardIn != nullptr) progress.Update(consumed += got);
         const unsigned char *data = block.data();
         if (pipe == Pipe::kUnframed) {
             got = static_cast<uint32_t>(Unframe(block.data(), got, plan, lines.data()));
@@ -365,6 +389,7 @@ int RunTransfer(TransferPlan plan) {
         if (status == 0 && !staged.Commit()) status = 1;
         if (status != 0) staged.Abort();
     }
+    if (plan.report) PrintLossReport(losses, inputName, reportFrom, reportTo);
     return status;
 }
 

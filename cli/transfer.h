@@ -28,6 +28,7 @@ struct TransferPlan {
     std::string output = "-";  // command-line path; "-": standard output
     HandleLayers reader, writer;
     bool append = false, skipCtrlZ = false, keepPartial = false;
+    bool mayReplaceInput = true;  // false: an output that is the input is refused (copy)
     bool report = false, strict = false;
     bool detect = false;  // the from set is detected from the input
     bool kanaToFull = false;

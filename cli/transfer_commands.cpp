@@ -6,6 +6,7 @@
 
 #include "charset_names.h"
 #include "cli.h"
+#include "file_facts.h"
 #include "options.h"
 #include "transfer.h"
 
@@ -24,7 +25,7 @@ constexpr OptionSpec kTransferOptions[] = {
     {"strict", 0, false},         {"keep-partial", 0, false},   {"progress", 0, false},
     {"no-progress", 0, false},    {"host-name", 0, true},       {"unique", 0, false},
     {"83", 0, false},             {"drop-last-ext", 0, false},  {"append", 0, false},
-    {"skip-ctrl-z", 0, false},
+    {"skip-ctrl-z", 0, false},    {"force", 0, false},
 };
 
 const char kLayerHelp[] =
@@ -88,7 +89,9 @@ void ReceiveUsage(FILE *out) {
                "                         name NAME, in the current directory's volume\n"
                "  --83                   that local name in 8.3 form\n"
                "  --drop-last-ext        8.3 form: cut a name with two dots at the last one\n"
+               "                         (the host's drive and directories are dropped)\n"
                "  --unique               number the name (NAME000.EXT, ...) when it is taken\n"
+               "  --force                overwrite a file that has the host's name already\n"
                "  --append               append to the file (created when missing)\n"
                "  --skip-ctrl-z          appending: write over a final Ctrl-Z\n"
                "  --compress 1|2|4|8|record\n"
@@ -244,9 +247,23 @@ bool ParseCompression(const char *command, const ParsedArgs &args, HandleLayers 
     return true;
 }
 
+// A file named by a host is written only where nothing is yet, unless
+// --force (or --append) says so, and never through a symbolic link, which
+// could lead out of the current directory.
+bool MayWriteHostNamed(const std::string &local, bool overwrite) {
+    FileFacts facts = Examine(ReachedPath(local));
+    if (facts.kind == FileKind::kMissing && facts.error == 0) return true;
+    const char *why = nullptr;
+    if (IsSymbolicLink(local)) why = "is a symbolic link; a host's name is not followed out of the directory";
+    else if (!overwrite) why = "exists; --force overwrites it, --unique numbers the new name";
+    if (why == nullptr) return true;
+    std::fprintf(stderr, "kxfile: %s: %s\n", local.c_str(), why);
+    return false;
+}
+
 // Options that belong to receive only.
 bool RejectReceiveOptions(const char *command, const ParsedArgs &args) {
-    for (const char *name : {"host-name", "unique", "83", "drop-last-ext", "append", "skip-ctrl-z"})
+    for (const char *name : {"host-name", "unique", "force", "83", "drop-last-ext", "append", "skip-ctrl-z"})
         if (args.Has(name)) {
             UsageError(command, std::string("--") + name + " belongs to 'kxfile receive'");
             return false;
@@ -275,7 +292,7 @@ int ReceiveCommand(int argc, char **argv) {
     if (args.positional.size() > 1) return UsageError("receive", "at most one input is given");
     if (args.Has("output") == args.Has("host-name")) return UsageError("receive", "give either -o FILE or --host-name NAME");
     if (!args.Has("host-name"))
-        for (const char *name : {"unique", "83", "drop-last-ext"})
+        for (const char *name : {"unique", "force", "83", "drop-last-ext"})
             if (args.Has(name)) return UsageError("receive", std::string("--") + name + " goes with --host-name");
     if (args.Has("skip-ctrl-z") && !args.Has("append")) return UsageError("receive", "--skip-ctrl-z goes with --append");
     TransferPlan plan;
@@ -287,7 +304,7 @@ int ReceiveCommand(int argc, char **argv) {
     plan.skipCtrlZ = args.Has("skip-ctrl-z");
     if (args.Has("host-name")) {
         plan.output = LocalNameOf(args.Last("host-name"), args.Has("83"), args.Has("drop-last-ext"), args.Has("unique"));
-        if (plan.output.empty()) return 1;
+        if (plan.output.empty() || !MayWriteHostNamed(plan.output, args.Has("force") || plan.append)) return 1;
     } else {
         plan.output = args.Last("output");
         if (plan.output == "-") return UsageError("receive", "the PC file cannot be standard output");

@@ -9,7 +9,11 @@ command -v g++ >/dev/null || need+=(g++)
 command -v make >/dev/null || need+=(make)
 for what in "$@"; do
   case "$what" in
-    test) [ -d /usr/include/gtest ] || need+=(libgtest-dev) ;;
+    test)
+      [ -d /usr/include/gtest ] || need+=(libgtest-dev)
+      # the peak resident size of kxfile in tests/cli/interrupt.sh
+      [ -x /usr/bin/time ] || need+=(time)
+      ;;
     bench) [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev) ;;
     windows) command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64) ;;
   esac

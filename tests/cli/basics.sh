@@ -38,6 +38,11 @@ a bad national variant|convert in.txt out.txt --from latin1 --to dec-mcs --natio
 two host double-byte sets|convert in.txt out.txt --from euc-jp --to iso-2022-jp
 ls without a pattern|ls
 a bad date|ls x --after yesterday
+a day the month lacks|ls x --after 2026-02-30
+February 29th of a common year|ls x --before 2023-02-29
+a date with a field too many|ls x --after 2020-1-1T1:1:1:1
+a date with one-digit fields|ls x --after 2020-1-1
+an hour past the day|ls x --after 2024-03-05T24:00
 CASES
 
 # Character sets: every set of the registry is listed under its number and
@@ -68,7 +73,7 @@ iso-2022-jp 53
 15 15
 NAMES
 run charsets no-such-set
-expect_status 1 "charsets of an unknown set"
+expect_status 2 "charsets of an unknown set (bad usage, as in every command)"
 
 # inspect: line ends, Ctrl-Z, tabs, trailing spaces, 8-bit bytes, the longest line.
 printf 'ab \r\nc\rd\n\tx\032y\351\r\n\032' > fixture.txt
@@ -160,6 +165,9 @@ expect_same want.txt out.txt "ls --after"
 run ls 'tree/*' --before 2024-03-05 --exclude '*.bak'
 printf 'tree/a.txt\n' > want.txt
 expect_same want.txt out.txt "ls --before, the whole day"
+run ls 'tree/*' --after 2024-02-29T00:00:00 --before 2024-06-01T07:59 --exclude '*.bak'
+printf 'tree/a.txt\n' > want.txt
+expect_same want.txt out.txt "ls with a leap day and times"
 run ls 'tree/*' --dirs-only
 printf 'tree/sub\n' > want.txt
 expect_same want.txt out.txt "ls --dirs-only"

@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# kxfile end to end: outputs that harm no file. Devices and FIFOs written in
+# place, an output that is the input refused, a host's name kept in the
+# current directory, permissions and owners kept, symbolic links followed,
+# errors that say what is wrong, the loss report after the work.
+source "$(dirname "$0")/lib.sh"
+
+printf 'Gr\x81\xe1e\r\nse\xa4or\r\n' > in.txt
+"$KXFILE" convert in.txt want.txt --from cp437 --to latin1 || fail "convert in.txt"
+
+# A FIFO as the output of every command is written as a pipe, and stays a
+# FIFO. The reader gives up after a while, so that a broken tool cannot hang
+# the test.
+while IFS='|' read -r what args; do
+  rm -f out.fifo drained.txt
+  mkfifo out.fifo
+  timeout 10 cat out.fifo > drained.txt &
+  reader=$!
+  # shellcheck disable=SC2086
+  run $args
+  expect_status 0 "FIFO output of $what"
+  [ -p out.fifo ] || fail "FIFO output of $what: out.fifo is no longer a FIFO"
+  wait "$reader"
+  expect_same want.txt drained.txt "FIFO output of $what"
+done <<'CASES'
+convert|convert in.txt out.fifo --from cp437 --to latin1
+send -o|send in.txt --from cp437 --to latin1 -o out.fifo
+receive -o|receive in.txt --from cp437 --to latin1 -o out.fifo
+receive -o --append|receive in.txt --from cp437 --to latin1 -o out.fifo --append
+copy|copy want.txt out.fifo
+CASES
+
+# A character device made here (the null device's numbers: whatever is
+# written goes nowhere) stays a device. Only root may make one.
+if mknod null.dev c 1 3 2>/dev/null; then
+  run convert in.txt null.dev --from cp437 --to latin1
+  expect_status 0 "convert to a character device"
+  [ -c null.dev ] || fail "convert to a character device: it is no longer a device"
+  run copy in.txt null.dev
+  [ -c null.dev ] || fail "copy to a character device: it is no longer a device"
+  expect_no_temporaries . "output to a character device"
+else
+  echo "skipped: character device (mknod not permitted)"
+fi
+
+# An output that is the input: refused before anything is touched, whether
+# named as it is, in another case (the library finds names without regard to
+# case), through a symbolic link, or as standard input or output. An append
+# to oneself would never end: those runs are bounded in time and size.
+printf 'hello\n' > self.txt
+printf 'hello\n' > want-self.txt
+ln -s self.txt alias.txt
+while IFS='|' read -r what args; do
+  # shellcheck disable=SC2086
+  (ulimit -f 1000; timeout 10 "$KXFILE" $args >out.txt 2>err.txt)
+  status=$?
+  expect_status 1 "$what"
+  expect_in "same file" err.txt "$what"
+  expect_same want-self.txt self.txt "$what leaves the file alone"
+done <<'CASES'
+copy onto itself|copy self.txt self.txt
+copy onto itself in another case|copy self.txt ./SELF.TXT
+copy onto itself through a link|copy self.txt alias.txt
+append to itself|receive self.txt -o self.txt --append
+append to itself in another case|receive self.txt -o SELF.txt --append
+CASES
+expect_missing SELF.TXT "copy onto itself in another case"
+(ulimit -f 1000; timeout 10 "$KXFILE" receive -o self.txt --append < self.txt 2>err.txt)
+expect_in "same file" err.txt "append of standard input to its own file"
+(ulimit -f 1000; timeout 10 "$KXFILE" send self.txt --from cp437 --to latin1 >> self.txt 2>err.txt)
+expect_in "same file" err.txt "send appended to its own input"
+expect_same want-self.txt self.txt "appends to the input leave the file alone"
+# Converting a file in place stays possible: the output is staged.
+cp in.txt inplace.txt
+run convert inplace.txt inplace.txt --from cp437 --to latin1
+expect_status 0 "convert in place"
+expect_same want.txt inplace.txt "convert in place"
+
+# An existing target keeps its mode and, where root may give it, its owner.
+for mode in 600 755 640; do
+  printf 'old\n' > "mode$mode.txt"
+  chmod "$mode" "mode$mode.txt"
+  run convert in.txt "mode$mode.txt" --from cp437 --to latin1
+  expect_same want.txt "mode$mode.txt" "convert over a mode $mode file"
+  [ "$(stat -c %a "mode$mode.txt")" = "$mode" ] ||
+    fail "mode $mode not kept: $(stat -c %a "mode$mode.txt")"
+done
+if [ "$(id -u)" = 0 ]; then
+  printf 'old\n' > owned.txt
+  chown 65534:65534 owned.txt
+  run copy in.txt owned.txt
+  [ "$(stat -c %u:%g owned.txt)" = 65534:65534 ] || fail "owner not kept: $(stat -c %u:%g owned.txt)"
+fi
+
+# A file the user may not write is refused and left as it was, even in a
+# directory the user may write (which would let a rename replace it).
+as_nobody=""
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+  as_nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"
+elif [ "$(id -u)" = 0 ] && command -v runuser >/dev/null; then
+  as_nobody="runuser -u nobody --"
+fi
+if [ -n "$as_nobody" ]; then
+  chmod 711 "$WORK"
+  mkdir shared && chmod 777 shared
+  printf 'mine\n' > shared/readonly.txt
+  chmod 644 in.txt shared/readonly.txt
+  # shellcheck disable=SC2086
+  $as_nobody "$KXFILE" convert in.txt shared/readonly.txt --from cp437 --to latin1 2>err.txt
+  status=$?
+  expect_status 1 "convert over a file the user may not write"
+  expect_in "Permission denied" err.txt "convert over a file the user may not write"
+  printf 'mine\n' > want-mine.txt
+  expect_same want-mine.txt shared/readonly.txt "a file the user may not write"
+  [ "$(stat -c %u shared/readonly.txt)" = 0 ] || fail "a file the user may not write changed hands"
+  expect_no_temporaries shared "a file the user may not write"
+else
+  echo "skipped: read-only target for another user (needs root and setpriv or runuser)"
+fi
+
+# A symbolic link is followed: its target is written (staged beside it, in
+# its own directory) and the link stays a link; a dangling link makes its
+# target.
+mkdir elsewhere
+printf 'old\n' > elsewhere/real.txt
+ln -s elsewhere/real.txt link.txt
+ln -s elsewhere/new.txt dangling.txt
+run convert in.txt link.txt --from cp437 --to latin1
+expect_status 0 "convert through a symbolic link"
+[ -L link.txt ] || fail "the symbolic link was replaced"
+expect_same want.txt elsewhere/real.txt "the link's target is written"
+run copy want.txt dangling.txt
+[ -L dangling.txt ] || fail "the dangling link was replaced"
+expect_same want.txt elsewhere/new.txt "a dangling link's target is made"
+expect_no_temporaries elsewhere "output through a link"
+
+# A host's name never leads out of the current directory: drive, root,
+# directories and dots are dropped, device names refused, an existing file
+# kept unless --force or --unique says otherwise.
+mkdir outside recv
+printf 'keep\n' > outside/victim.txt
+printf 'keep\n' > want-keep.txt
+outside=$(printf '%s' "$WORK/outside" | tr / '\\')
+cd recv
+while IFS='|' read -r host local; do
+  host=${host//OUTSIDE/$outside}
+  printf 'data\n' | "$KXFILE" receive --host-name "$host" >/dev/null 2>../err.txt
+  status=$?
+  expect_status 0 "receive --host-name '$host'"
+  [ -f "$local" ] || fail "receive --host-name '$host' writes $local here: $(ls)"
+  [ "$("$KXFILE" name "$host")" = "$local" ] || fail "name '$host': $("$KXFILE" name "$host" 2>&1)"
+done <<'CASES'
+C:OUTSIDE\ESCAPED.TXT|ESCAPED.TXT
+OUTSIDE\victim.txt|victim.txt
+sub\..\..\UP.TXT|UP.TXT
+C:\Windows\x.txt|x.txt
+a/b/../c.txt|c.txt
+CASES
+cd ..
+expect_same want-keep.txt outside/victim.txt "a host's absolute name"
+expect_missing outside/ESCAPED.TXT "a host's name with a drive"
+expect_missing UP.TXT "a host's name climbing with .."
+cd recv
+for host in CON nul.txt COM1.log 'LPT9' '..' 'sub\..' 'AUX .dat'; do
+  printf 'data\n' | "$KXFILE" receive --host-name "$host" >/dev/null 2>../err.txt
+  status=$?
+  expect_status 1 "receive --host-name '$host'"
+  "$KXFILE" name "$host" >/dev/null 2>&1 && fail "name '$host' is accepted"
+done
+printf 'data\n' | "$KXFILE" receive --host-name 'UP.TXT' 2>../err.txt
+status=$?
+expect_status 1 "receive over an existing file without --force"
+expect_in "exists" ../err.txt "receive over an existing file without --force"
+printf 'new\n' | "$KXFILE" receive --host-name 'UP.TXT' --force >/dev/null
+[ "$(cat UP.TXT)" = new ] || fail "receive --force overwrites"
+printf 'newer\n' | "$KXFILE" receive --host-name 'UP.TXT' --unique >/dev/null
+[ "$(cat UP000.TXT)" = newer ] || fail "receive --unique numbers the name: $(ls)"
+ln -s ../outside/victim.txt link.txt
+printf 'data\n' | "$KXFILE" receive --host-name 'link.txt' --force >/dev/null 2>../err.txt
+status=$?
+expect_status 1 "receive --host-name onto a symbolic link"
+cd ..
+expect_same want-keep.txt outside/victim.txt "a host's name through a symbolic link"
+ls recv outside > listing.txt
+grep -q '^KX' listing.txt && fail "host names left temporary files: $(cat listing.txt)"
+
+# Errors that say what is wrong.
+mkdir adir
+while IFS='|' read -r what args message; do
+  # shellcheck disable=SC2086
+  run $args
+  expect_status 1 "$what"
+  expect_in "$message" err.txt "$what"
+done <<'CASES'
+convert of a missing input|convert missing.txt o.txt|kxfile: missing.txt: No such file or directory
+send of a missing input|send missing.txt -o o.txt|No such file or directory
+copy of a missing input|copy missing.txt o.txt|No such file or directory
+inspect of a missing input|inspect missing.txt|No such file or directory
+convert of a directory|convert adir o.txt|kxfile: adir: Is a directory
+copy of a directory|copy adir o.txt|Is a directory
+convert into .|convert in.txt .|kxfile: .: Is a directory
+copy into a directory|copy in.txt adir|Is a directory
+CASES
+expect_missing o.txt "failed commands"
+for command in "convert in.txt o.txt" "send in.txt" "receive in.txt -o o.txt"; do
+  # shellcheck disable=SC2086
+  run $command --from nosuchset --to latin1
+  expect_status 2 "$command with an unknown set"
+done
+run charsets nosuchset
+expect_status 2 "charsets with an unknown set"
+touch adir/one.txt adir/two.txt
+run ls adir
+expect_status 0 "ls of a directory"
+printf 'adir/one.txt\nadir/two.txt\n' > want-ls.txt
+expect_same want-ls.txt out.txt "ls of a directory lists its entries"
+
+# The loss report comes after the work (after the progress bar), once.
+printf 'a\311b\n' > lossy.txt
+run convert lossy.txt lossy.l1 --from cp437 --to latin1 --report --progress
+expect_status 0 "convert --report --progress"
+tr '\r' '\n' < err.txt > err-lines.txt
+bar=$(grep -n '100%' err-lines.txt | tail -1 | cut -d: -f1)
+report=$(grep -n 'without a counterpart' err-lines.txt | cut -d: -f1)
+[ "$(grep -c 'without a counterpart' err-lines.txt)" = 1 ] || fail "the loss report is printed once: $(cat err-lines.txt)"
+[ -n "$bar" ] && [ -n "$report" ] && [ "$report" -gt "$bar" ] ||
+  fail "the loss report follows the progress bar: $(cat -v err.txt)"
+
+finish
