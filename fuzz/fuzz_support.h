@@ -39,6 +39,8 @@ void Check(bool condition, const char *what, const std::string &detail = "");
 
 // Drive C: is a fresh temporary directory, the current drive at its root;
 // made on the first call, removed when the process ends. Returns its POSIX path.
+// Entering it changes the process's current directory: libFuzzer must be given
+// absolute paths (corpus folders, -artifact_prefix).
 const std::string &DriveC();
 void WriteFile(const std::string &posixPath, const std::string &bytes);
 std::string ReadFile(const std::string &posixPath);

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 int main(int argc, char **argv) {
     std::vector<std::filesystem::path> inputs;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
+        // Absolute: the targets move the process's current directory.
+        const std::filesystem::path path = std::filesystem::absolute(argv[i]);
         if (std::filesystem::is_directory(path)) {
             for (const auto &entry : std::filesystem::directory_iterator(path))
                 if (entry.is_regular_file()) inputs.push_back(entry.path());

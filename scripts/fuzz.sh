@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test fuzz
 seconds="${FUZZ_SECONDS:-30}"
-build="build-fuzz"
+# Absolute paths: the targets move the process's current directory.
+build="$PWD/build-fuzz"
 CC=clang CXX=clang++ cmake -S . -B "$build" -DKXFILES_FUZZ=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 targets=("$@")
@@ -23,7 +24,7 @@ for target in "${targets[@]}"; do
   log="$build/fuzz-$target.log"
   # -timeout bounds one input (directory matching included); -rss_limit_mb
   # leaves room for record mode's 32 KiB hold per handle and the sanitizers.
-  if "$build/fuzz/fuzz_$target" "$scratch" "fuzz/corpus/$target" -max_total_time="$seconds" \
+  if "$build/fuzz/fuzz_$target" "$scratch" "$PWD/fuzz/corpus/$target" -max_total_time="$seconds" \
        -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 \
        -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1; then
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
