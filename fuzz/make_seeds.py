@@ -80,6 +80,15 @@ for size in (6, 8, 10, 12):
           layers(CRLF, 8, (51, 53), CSF_TRANSLATE, 0, 32) + sizes(size) +
           bytes.fromhex('41 88 9F 88 9F 88 9F 42 0D 0A 43 44 0D 0A'))
 
+# Files longer than the stream's buffer of 4096 bytes, so that reads and
+# writes cross its refills and flushes.
+LONG = (TEXT + b'\r\n' + SJIS + b'\r\n') * 45
+write('layers_read', 'long-text-method-4', layers(CRLF | TXT_TABS, 8, method=4) + sizes(4097, 3) + LONG)
+write('layers_read', 'long-sjis-to-jis-record-mode',
+      layers(CRLF, 8, (51, 53), CSF_TRANSLATE, 0, 32) + sizes(4095, 2) + LONG)
+write('layers_write', 'long-plain-method-1', layers(method=1) + sizes(4096, 5) + LONG.replace(b'\x88', b'A'))
+write('round_trip', 'long-method-8-ends-1', bytes([3, 1]) + sizes(4097) + sizes(999) + LONG)
+
 # Writes: what the compressors make, record framing, host text.
 write('layers_write', 'method-1', layers(method=1) + sizes(3) + bytes.fromhex('41 85 42 FE 69 FF 41'))
 write('layers_write', 'method-2', layers(CRLF, 8, method=2) + sizes(2) + bytes.fromhex('41 41 41 03 42 FF'))

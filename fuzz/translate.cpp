@@ -5,8 +5,9 @@
 // the same bytes each time, and a smaller destination holds a beginning of
 // what a larger one holds; a destination of exactly the full size holds all.
 //
-// Input: from, to, options, variant, a destination size, a length choice,
-// then the source bytes.
+// Input: from, to, options (2 bytes), a switch (odd: one more byte sets an
+// option bit beyond the known ones), variant, a destination size, a length
+// choice (odd: up to the source's first zero), then the source bytes.
 #include <cstring>
 
 #include "fuzz_support.h"
@@ -77,7 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (input.Byte() & 1) call.options |= 0x10000u << (input.Byte() % 16);  // bits beyond the known ones
     call.variant = input.Byte() % 20;
     const uint8_t sizeChoice = input.Byte();
-    call.length = 0;
     const bool toZero = input.Byte() & 1;
     call.source = input.Rest();
     call.length = toZero ? -1 : static_cast<int32_t>(call.source.size());
