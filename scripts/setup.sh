@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test kxfiles.
-# Usage: scripts/setup.sh [test|bench|windows]...
+# Usage: scripts/setup.sh [test|bench|windows|clang|fuzz]...
 set -euo pipefail
 
 need=()
@@ -16,6 +16,13 @@ for what in "$@"; do
       ;;
     bench) [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev) ;;
     windows) command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64) ;;
+    # clang with libFuzzer and the sanitizer runtimes (the clang and
+    # ThreadSanitizer builds need the same).
+    fuzz|clang)
+      command -v clang++ >/dev/null || need+=(clang)
+      ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+        need+=(libclang-rt-dev)
+      ;;
   esac
 done
 if [ ${#need[@]} -gt 0 ]; then

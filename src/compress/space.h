@@ -124,9 +124,10 @@ inline uint32_t SpacePlainRun(const BelowReader &below, const uint8_t *&run, uin
     auto stops = [&](uint8_t x) { return !passes(x); };
     for (; i + 1 < n; ++i) {
         uint8_t x = b[i], next = b[i + 1];
-        // Bitwise, not branching: spaces come at no foreseeable place.
-        bool ends = stops(x) | ((x == kSpace) & (stops(next) | (next == kSpace)));
-        if (ends) return i;
+        // Bitwise on 0/1 integers, not branching: spaces come at no foreseeable place.
+        unsigned ends = unsigned{stops(x)} |
+                        (unsigned{x == kSpace} & (unsigned{stops(next)} | unsigned{next == kSpace}));
+        if (ends != 0) return i;
     }
     return i < n && passes(b[i]) && b[i] != kSpace ? n : i;
 }

@@ -1,8 +1,6 @@
 // The exported stream functions on temporary drives.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 namespace {
 
 using kxtest::Name;
+using kxtest::OpenDescriptors;
 using kxtest::TempDrives;
 
 std::string Pattern(size_t size, uint32_t seed) {
@@ -22,15 +21,6 @@ std::string Pattern(size_t size, uint32_t seed) {
     std::string bytes(size, '\0');
     for (char &c : bytes) c = static_cast<char>(random());
     return bytes;
-}
-
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR *dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir)) ++n;
-        ::closedir(dir);
-    }
-    return n;
 }
 
 using StreamApi = TempDrives;

@@ -1,5 +1,6 @@
 #include "support/temp_drives.h"
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -57,6 +58,15 @@ std::string TempDrives::ReadFile(const std::filesystem::path &path) {
 
 void TempDrives::Enter(const char *name) {
     ASSERT_TRUE(kx::os::SetCurrentDirectoryA(name)) << name;
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR *dir = ::opendir("/proc/self/fd")) {
+        while (::readdir(dir)) ++n;
+        ::closedir(dir);
+    }
+    return n;
 }
 
 Name::Name(const std::string &name) {

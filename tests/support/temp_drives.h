@@ -36,6 +36,10 @@ private:
     std::filesystem::path savedCurrent_;
 };
 
+// How many file descriptors the process holds, for tests that check that a
+// handle's descriptor goes with it.
+int OpenDescriptors();
+
 // A name in a writable 260-byte buffer, as the opening functions take it.
 struct Name {
     char text[260];

@@ -1,0 +1,92 @@
+// Directory matching with arbitrary patterns, attribute masks, date limits and
+// exclusion lists over a small tree (names long and short, with and without
+// dots and spaces, a hidden file, a read-only one, a subdirectory, a name of
+// 200 characters). Every name found fits its 260-byte buffer, comes at most
+// once, and the same search gives the same names again. libFuzzer's -timeout
+// bounds the time of one input (matching is linear in pattern times name).
+//
+// Input: flags, attribute mask, case mode, date limits, exclusions (up to the
+// first zero, at most 60 bytes), then the pattern (at most 600 bytes).
+#include <sys/stat.h>
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "fuzz_support.h"
+
+using namespace kxfuzz;
+
+namespace {
+
+void MakeTree() {
+    const std::string top = DriveC() + "/m";
+    ::mkdir(top.c_str(), 0755);
+    ::mkdir((top + "/sub").c_str(), 0755);
+    ::mkdir((top + "/Sub Dir.x").c_str(), 0755);
+    for (const char *name : {"a.txt", "B.TXT", "readme", ".hidden", "long name with spaces.doc",
+                             "x.y.z", "trailing.", "12345678.123", "ab", "sub/f.c", "sub/G.C"})
+        WriteFile(top + "/" + name, name);
+    WriteFile(top + "/" + std::string(200, 'a'), "long");
+    WriteFile(top + "/locked.dat", "r");
+    ::chmod((top + "/locked.dat").c_str(), 0444);
+}
+
+std::vector<std::string> Search(const std::string &pattern, uint32_t mask, const KXFILEDATETIME *notAfter,
+                                const KXFILEDATETIME *notBefore, const char *exclusions, uint16_t caseMode,
+                                bool extended) {
+    std::vector<std::string> names;
+    KXMATCH match = kxFileInitMatch(pattern.c_str(), mask, notAfter, notBefore, exclusions);
+    if (match == nullptr) return names;
+    if (caseMode != 0) kxFileSetMatchCase(match, caseMode);
+    KXMATCHSUMMARY summary{};
+    kxFileGetMatchInfo(match, &summary);
+    for (int i = 0; i < 64; ++i) {
+        char name[260 + 16];
+        std::memset(name, 'Q', sizeof name);
+        KXMATCHENTRYINFO info{};
+        info.reserved = 0xC0FFEE;
+        const int32_t found = extended ? kxFileGetMatchExtended(match, name, &info) : kxFileGetMatch(match, name);
+        for (size_t g = 260; g < sizeof name; ++g) Check(name[g] == 'Q', "a found name stays in 260 bytes");
+        Check(info.reserved == 0xC0FFEE, "the reserved field is the caller's");
+        if (found == 0) break;
+        Check(std::memchr(name, 0, 260) != nullptr, "a found name ends with a zero");
+        names.push_back(name);
+    }
+    kxFileDoneMatch(match);
+    return names;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static const bool made = (MakeTree(), true);
+    (void)made;
+    Input input(data, size);
+    const uint8_t flags = input.Byte();
+    const uint32_t mask = input.Byte();
+    const uint16_t caseMode = input.Byte() % 4;
+    KXFILEDATETIME limits[2];
+    for (KXFILEDATETIME &date : limits) {
+        date.day = input.Byte();
+        date.month = input.Byte();
+        date.year = input.Byte();
+        date.second = date.minute = date.hour = 0;
+    }
+    std::string exclusions = input.Bytes(60);
+    exclusions = exclusions.substr(0, exclusions.find('\0'));
+    std::string pattern = input.Bytes(600);
+    pattern = pattern.substr(0, pattern.find('\0'));
+    if (flags & 1) pattern = "C:\\m\\" + pattern;  // most patterns look into the tree
+
+    const KXFILEDATETIME *notAfter = (flags & 2) ? &limits[0] : nullptr;
+    const KXFILEDATETIME *notBefore = (flags & 4) ? &limits[1] : nullptr;
+    const char *excluded = (flags & 8) ? exclusions.c_str() : nullptr;
+    const std::vector<std::string> names =
+        Search(pattern, mask, notAfter, notBefore, excluded, caseMode, flags & 16);
+    Check(names.size() < 64, "a search ends");
+    Check(std::set<std::string>(names.begin(), names.end()).size() == names.size(), "each name found once");
+    Check(Search(pattern, mask, notAfter, notBefore, excluded, caseMode, !(flags & 16)) == names,
+          "the same search finds the same names");
+    return 0;
+}
