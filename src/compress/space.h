@@ -124,8 +124,9 @@ inline uint32_t SpacePlainRun(const BelowReader &below, const uint8_t *&run, uin
     auto stops = [&](uint8_t x) { return !passes(x); };
     for (; i + 1 < n; ++i) {
         uint8_t x = b[i], next = b[i + 1];
+        const bool stopsX = stops(x), stopsNext = stops(next);
         // Bitwise, not branching: spaces come at no foreseeable place.
-        bool ends = stops(x) | ((x == kSpace) & (stops(next) | (next == kSpace)));
+        bool ends = stopsX | ((x == kSpace) & (stopsNext | (next == kSpace)));
         if (ends) return i;
     }
     return i < n && passes(b[i]) && b[i] != kSpace ? n : i;
