@@ -21,14 +21,6 @@ constexpr uint32_t kMethodRecords = 32;
 
 }  // namespace
 
-void ResetRanks(CompressionState &state) {
-    for (int i = 0; i < 256; ++i) {
-        state.ranks[i] = RankEntry{0, static_cast<uint8_t>(i)};
-        state.rankOf[i] = static_cast<uint8_t>(i);
-        state.firstOfCount[i] = 0;  // every entry counts 0: the group starts at rank 0
-    }
-}
-
 int CompressionRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count) {
     if (!LayerEntryReady(handle, buffer, length, count, true)) return 0;
     auto *out = static_cast<uint8_t *>(buffer);

@@ -39,8 +39,6 @@ struct CompressionState {
     uint32_t runState;        // methods 4, 8: a RunState
     uint32_t decodeStep;      // methods 4, 8 expander: a DecodeStep
     RankEntry ranks[256];     // methods 4, 8: the entries in rank order
-    uint8_t rankOf[256];      // methods 4, 8: symbol to rank, the inverse of `ranks`
-    uint8_t firstOfCount[256];  // methods 4, 8: the first rank whose entry has each count
 };
 
 // The layer's entries from kxFileRead and kxFileWrite, for a handle in record
