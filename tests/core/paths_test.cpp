@@ -76,11 +76,11 @@ TEST_F(Paths, LongNameVolumeAppliesItsOwnLimit) {
     ASSERT_GT(limit, 12u);
     EXPECT_EQ(kx::VolumeNameLimit("f.txt"), limit);  // the current directory's volume
     EXPECT_GT(kx::VolumeNameLimit("\\\\srv\\shr\\f"), 12u);
-    EXPECT_EQ(kx::VolumeNameLimit("Q:\\x"), 0u);  // no such drive
+    EXPECT_EQ(kx::VolumeNameLimit("Q:\\x"), kx::kUnknownVolumeLimit);  // no such drive
     ExpectChecks({{"C:\\" + std::string(limit + 1, 'n'), 18}, {"C:\\", 0}, {"C:\\reports12.txt", 0},
                   {"C:\\work\\a.b.html", 0}, {"C:\\dir\\", 0}, {"C:\\nodir\\f.txt", 6},
                   {"D:\\other\\nodir\\f", 6}, {"C:\\file.txt\\x", 6}, {"", 5},
-                  {"C:\\..\\", 5}});  // no name, and no full name either
+                  {"C:\\..\\", 0}});  // ".." stays at the root
     if (3 + limit <= 259) {
         ExpectChecks({{"C:\\" + std::string(limit, 'n'), 0}});
     }
@@ -116,7 +116,7 @@ TEST_F(Paths, BuildFullName) {
     Enter("C:\\work");
     const std::pair<const char *, const char *> cases[] = {
         {"a\\..\\b.txt", "C:\\work\\b.txt"}, {"", "C:\\work\\"}, {".", "C:\\work"},
-        {"..\\x", "C:\\x"}, {"..\\..", kFail}, {"C:\\..", kFail}, {"C:\\", "C:\\"},
+        {"..\\x", "C:\\x"}, {"..\\..", "C:\\"}, {"C:\\..", "C:\\"}, {"C:\\", "C:\\"},
         {"C:\\a\\.\\b\\", "C:\\a\\b"}, {"C:\\a\\\\b", "C:\\a\\\\b"},  // doubled stays doubled
         {"C:x.txt", "C:\\work\\x.txt"}, {"sub/Name.TXT", "C:\\work\\sub/Name.TXT"},
         {"\\\\srv\\shr\\dir\\f.txt", "x:\\dir\\f.txt"}, {"\\\\SRV\\Shr\\f.txt", "x:\\f.txt"},
@@ -245,8 +245,9 @@ TEST_F(Paths, ExportedValidationAndFullName) {
     kxtest::Name same("C:\\work\\f.txt");
     EXPECT_EQ(kxFileGetFullName(same.text, same.text), 0);
     EXPECT_STREQ(same.text, "C:\\work\\f.txt");
-    EXPECT_EQ(kxFileGetFullName("C:\\..", out), 0);  // a valid name without a full name
-    EXPECT_EQ(kxFileErrorVal(), 0);                   // none of these sets an error
+    EXPECT_EQ(kxFileGetFullName("C:\\..", out), 1);  // ".." stays at the root
+    EXPECT_STREQ(out, "C:\\");
+    EXPECT_EQ(kxFileErrorVal(), 0);  // none of these sets an error
     EXPECT_EQ(kxFileGetFullName("C:\\nodir\\f.txt", out), 0);
     EXPECT_EQ(kxFileErrorVal(), 6);
     EXPECT_EQ(kxFileGetFullName("A:\\reports12.txt", out), 0);

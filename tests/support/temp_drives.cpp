@@ -30,6 +30,7 @@ void TempDrives::SetUp() {
 void TempDrives::TearDown() {
     kx::os::testing::FailAllocation(0);
     kx::os::testing::SetDiskSpace(-1);
+    kx::os::testing::FailVolumeQueries(false);
     std::filesystem::current_path(savedCurrent_);
     kx::os::testing::ConfigureDrives("");
     std::error_code ignored;
