@@ -92,7 +92,7 @@ TEST_F(BadFileSystemInput, EmptyAndOverLongNames) {
         Expect(kxFileRename(name.c_str(), "C:\\b"), 0, 18, what + "rename");
         Expect(kxFileCreateDir(name.c_str()), 0, 9, what + "create directory");
         Expect(kxFileGetAttributes(name.c_str(), &attributes), 0, length >= 260 ? 9 : 5, what + "attributes");
-        Expect(kxFileSetPath(name.c_str()), 0, length >= 260 ? 9 : 6, what + "set path");
+        Expect(kxFileSetPath(name.c_str()), 0, length >= 260 ? 9 : 5, what + "set path");  // missing: 2
         Expect(kxFileExistsEx(name.c_str(), out.get(), 260, nullptr), 0, 0, what + "exists along the path");
         Expect(kxFileMakeName(name.c_str(), out.get()), 0, 0, what + "make name");
         // Under 260 characters the local form (cut to 253) does not exist: 5 from the existence test.

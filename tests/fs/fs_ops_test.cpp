@@ -81,10 +81,10 @@ TEST_F(FileSystemOps, DeleteRenameAndCreateDirectories) {
     EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/Renamed.txt")));
 }
 
-TEST_F(FileSystemOps, DeletingTheCurrentDirectoryFailsWith20) {
+TEST_F(FileSystemOps, DeletingTheCurrentDirectoryIsASharingViolation) {
     std::filesystem::create_directories(Posix('C', "here"));
     Enter("C:\\here");
-    EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(0, 20));
+    EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(0, 7));
     Enter("C:\\");
     EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(1, 0));
 }
@@ -125,7 +125,7 @@ TEST_F(FileSystemOps, CurrentDirectory) {
     EXPECT_EQ(Run([] { return kxFileSetPath("c:\\work\\sub\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);
     EXPECT_STREQ(buffer, "C:\\work\\sub\\");
-    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 6));
+    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 5));  // the system's 2
     EXPECT_EQ(Run([] { return kxFileSetPath("C:\\nothere\\deeper"); }), Outcome(0, 6));
     EXPECT_EQ(Run([] { return kxFileSetPath("D:\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);

@@ -162,6 +162,8 @@ TEST_F(PosixLayer, CurrentDirectoryPerDriveInWindowsForm) {
     EXPECT_EQ(os::GetLastError(), os::ERROR_DIRECTORY);
     EXPECT_FALSE(os::SetCurrentDirectoryA("C:\\nodir\\deeper"));
     EXPECT_EQ(os::GetLastError(), os::ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(os::SetCurrentDirectoryA("C:\\nodir"));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(CurrentDirectory(), "C:\\Work\\Deep");
     Enter("\\\\srv\\shr\\");  // shown as the drive connected to the share
     EXPECT_EQ(CurrentDirectory(), "X:\\");
