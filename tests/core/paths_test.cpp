@@ -31,8 +31,8 @@ class Paths : public kxtest::TempDrives {
 protected:
     void SetUp() override {
         TempDrives::SetUp();
-        for (const char *dir : {"c/work", "c/dir", "d/sub", "d/other", "a/dir"})
-            std::filesystem::create_directories(top_ / dir);
+        for (const char *dir : {"C:work", "C:dir", "D:sub", "D:other", "A:dir"})
+            std::filesystem::create_directories(Posix(dir[0], dir + 2));
         WriteFile(Posix('C', "file.txt"), "x");
     }
 
