@@ -28,25 +28,21 @@ tr '\n' ' ' < include/kxfiles.h | grep -oE 'KXAPI +kxFile[A-Za-z0-9]+\([^)]*\)' 
     fi
   done | sort > "$work/expected"
 
-# The export table: name and address (RVA plus the image base).
+# The export table: each name's index into the address table, and each
+# address (RVA) by index; an export's code starts at the image base plus it.
 base=$("$objdump" -p "$dll" | awk '/^ImageBase/{print $2}')
-"$objdump" -p "$dll" | awk '/Ordinal\/Name Pointer/{t=1;next} t && /^[[:space:]]*\[/{print $NF; next} t{t=0}' |
-  sort > "$work/names"
-"$objdump" -p "$dll" | awk '/Export Address Table/{t=1;next} t && /^[[:space:]]*\[/{print $0; next} t{t=0}' \
-  > "$work/addresses"
-# Names are listed by ordinal in the address table and alphabetically in the
-# name table; the address of a name comes from the ordinal/name table.
-"$objdump" -p "$dll" | awk '/Ordinal\/Name Pointer/{t=1;next}
-  t && /^[[:space:]]*\[/{gsub(/[\[\]]/,"",$1); print $2, $NF; next} t{t=0}' > "$work/ordinals"
+"$objdump" -p "$dll" > "$work/headers"
+sed -nE 's/^[[:space:]]*\[ *([0-9]+)\] \+base\[ *[0-9]+\] ([0-9a-f]+) Export RVA$/\1 \2/p' \
+  "$work/headers" > "$work/addresses"
+sed -nE 's/^[[:space:]]*\[ *([0-9]+)\] (kxFile[A-Za-z0-9]+)$/\1 \2/p' "$work/headers" > "$work/ordinals"
 "$objdump" -d --no-show-raw-insn "$dll" > "$work/code"
 
 failures=0
 checked=0
-declare -A address
-while read -r ordinal name; do
-  rva=$(awk -v o="$ordinal" '{gsub(/[\[\]]/,"",$1)} $1==o+0 {print $NF; exit}' "$work/addresses" |
-        sed 's/^0x//')
-  address[$name]=$(printf '%x' $((0x$base + 0x$rva)))
+declare -A rvas address
+while read -r index rva; do rvas[$index]=$rva; done < "$work/addresses"
+while read -r index name; do
+  [ -n "${rvas[$index]:-}" ] && address[$name]=$(printf '%08x' $((0x$base + 0x${rvas[$index]})))
 done < "$work/ordinals"
 
 while read -r name bytes; do
@@ -58,7 +54,7 @@ while read -r name bytes; do
   fi
   # From the function's first instruction to the next function's label.
   returns=$(awk -v a="$start" '
-    $0 ~ "^ *"a":" {inside=1}
+    $0 ~ "^"a" <" {inside=1}
     inside && /^[0-9a-f]+ <.*>:$/ && seen {exit}
     inside {seen=1; if ($0 ~ /\tret/) { sub(/^.*\tret[lw]? */, "ret "); print } }' "$work/code" |
     sed 's/ *$//' | sort -u)

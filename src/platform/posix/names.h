@@ -42,9 +42,10 @@ bool IsDeviceName(const std::string &component);
 // directory on the way is missing, ERROR_INVALID_NAME for a character Windows
 // refuses, ERROR_FILENAME_EXCED_RANGE for a name of 260 characters or more).
 // A missing last component is not an error: `exists` says so. As on Windows,
-// the dots and spaces that end a component are dropped ("dot.", "space ", a
-// directory "sub."), and a last component that names a device resolves to the
-// device (`exists` and `device`; nothing is looked up on disk).
+// the dots that end a component are dropped, and the spaces too in the last
+// one ("dot.", "space ", a directory "sub.", but not "dir \f"), and a last
+// component that names a device resolves to the device (`exists` and
+// `device`; nothing is looked up on disk).
 DWORD Resolve(const char *name, Resolved &out);
 
 // The process's current directory as a place; 0 or the Win32 error.
