@@ -26,6 +26,10 @@ std::string Pattern(size_t size, uint32_t seed) {
 
 int OpenDescriptors() { return kxtest::OpenHandleCount(); }
 
+// Wine counts no handles (GetProcessHandleCount gives 0): the counts are
+// compared only where they are counted.
+bool HandlesCounted() { return OpenDescriptors() > 0; }
+
 using StreamApi = TempDrives;
 
 TEST_F(StreamApi, CopiesFilesByteForByte) {
@@ -242,7 +246,9 @@ TEST_F(StreamApi, CloseOnAFullDiskReportsOutOfDiskSpace) {
     int before = OpenDescriptors();
     EXPECT_EQ(kxFileClose(f), 0);
     EXPECT_EQ(kxFileErrorVal(), 12);
-    EXPECT_EQ(OpenDescriptors(), before - 1);  // the handle is gone all the same
+    if (HandlesCounted()) {
+        EXPECT_EQ(OpenDescriptors(), before - 1);  // the handle is gone all the same
+    }
     EXPECT_EQ(std::filesystem::file_size(Posix('C', "f")), 100u);
 }
 
@@ -259,14 +265,18 @@ TEST_F(StreamApi, AllocationFailuresLeaveNothingOpen) {
         if (f == nullptr) {
             ++failures;
             EXPECT_EQ(kxFileErrorVal(), 10) << n;
-            EXPECT_EQ(OpenDescriptors(), before) << n;
+            if (HandlesCounted()) {
+                EXPECT_EQ(OpenDescriptors(), before) << n;
+            }
             continue;
         }
         EXPECT_EQ(kxFileClose(f), 1);
         break;  // allocation n was not needed: every earlier one has been failed
     }
     EXPECT_GE(failures, 2);  // the stream and the handle
-    EXPECT_EQ(OpenDescriptors(), before);
+    if (HandlesCounted()) {
+        EXPECT_EQ(OpenDescriptors(), before);
+    }
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST_F(WindowsRules, DotsAndSpacesEndingAComponentAreDropped) {
     // Lookups find the stored names through the same rule.
     // A directory on the way loses its trailing dots only.
     const char *existing[] = {"C:\\work\\report.txt.", "C:\\work\\report.txt ", "C:\\work\\sub.\\..\\dot",
-                              "C:\\work.\\report.txt", "C:\\work..\\sub"};
+                              "C:\\work.\\report.txt", "C:\\work.\\sub"};
     for (const char *name : existing) EXPECT_EQ(Called([&] { return kxFileExists(name); }), Outcome(1, 0)) << name;
     Name dotted("C:\\work.\\report.txt. ");
     KXFILE reader = kxFileOpen(dotted.text, 0);
