@@ -12,6 +12,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test windows
+if [ ! -d /usr/src/googletest ]; then  # GoogleTest's sources, for the cross build
+  (export DEBIAN_FRONTEND=noninteractive; apt-get update -qq && apt-get install -y -qq googletest >/dev/null)
+fi
 if ! command -v wine >/dev/null 2>&1; then
   echo "test-wine: installing wine"
   (export DEBIAN_FRONTEND=noninteractive
