@@ -65,6 +65,43 @@ char DriveOfShare(const char *share) {
     return 0;
 }
 
+// A probe enters a directory for a moment and then puts back both the
+// process's current directory and the entered drive's own one: checking
+// D:..\f from C:\work must leave D:'s current directory where it was, for
+// the next drive-relative name.
+struct Probe {
+    char process[kPathBufferSize];  // the process's current directory
+    char drive[kPathBufferSize];    // the entered drive's own, when another drive; else empty
+};
+
+// 0, or the mapped system error; on failure nothing is left changed.
+ErrorCode EnterProbe(const char *dir, Probe &probe) {
+    probe.drive[0] = '\0';
+    os::DWORD length = os::GetCurrentDirectoryA(kPathBufferSize, probe.process);
+    if (length == 0) return LastSystemError();
+    if (length >= kPathBufferSize) return err::kInvalidPath;
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    bool otherDrive = dir[0] != '\0' && dir[1] == ':' && probe.process[1] == ':' &&
+                      upper(dir[0]) != upper(probe.process[0]);
+    if (otherDrive) {
+        const char drive[3] = {dir[0], ':', '\0'};
+        if (os::SetCurrentDirectoryA(drive)) {
+            length = os::GetCurrentDirectoryA(kPathBufferSize, probe.drive);
+            if (length == 0 || length >= kPathBufferSize) probe.drive[0] = '\0';
+        }
+    }
+    if (os::SetCurrentDirectoryA(dir)) return err::kNone;
+    ErrorCode error = LastSystemError();
+    os::SetCurrentDirectoryA(probe.process);
+    return error;
+}
+
+// 0, or the mapped system error when the process's directory cannot be entered again.
+ErrorCode LeaveProbe(const Probe &probe) {
+    if (probe.drive[0] != '\0') os::SetCurrentDirectoryA(probe.drive);
+    return os::SetCurrentDirectoryA(probe.process) ? err::kNone : LastSystemError();
+}
+
 // BuildFullName, telling also whether it failed because the name grew too long.
 int BuildFullNameChecked(const char *path, char *out, bool &tooLong) {
     tooLong = false;
@@ -110,7 +147,12 @@ int BuildFullNameChecked(const char *path, char *out, bool &tooLong) {
         while (*end != '\0' && *end != '\\') ++end;
         size_t size = static_cast<size_t>(end - p);
         if (size == 2 && p[0] == '.' && p[1] == '.') {
-            if (length <= rootLength + 1) return 0;  // nothing above the root
+            // A ".." at the root stays at the root, as the system's own name
+            // resolution does: from C:\ the name ..\x.txt is C:\x.txt.
+            if (length <= rootLength + 1) {
+                p = *end == '\\' ? end + 1 : end;
+                continue;
+            }
             size_t cut = length - 1;
             while (cut > rootLength + 1 && out[cut - 1] != '\\') --cut;
             length = cut;
@@ -198,6 +240,9 @@ int GetShareRoot(const char *path, char *out) {
     return 1;
 }
 
+// A volume that cannot be asked (a share whose server does not answer the
+// volume query) is taken as a long-name volume: judging its names by the 8.3
+// rules would refuse valid long names and cut new ones to 8 characters.
 uint32_t VolumeNameLimit(const char *path) {
     char root[kPathBufferSize];
     const char *volume = nullptr;  // null: the current directory's volume
@@ -210,7 +255,7 @@ uint32_t VolumeNameLimit(const char *path) {
     }
     os::DWORD limit = 0;
     if (!os::GetVolumeInformationA(volume, nullptr, 0, nullptr, &limit, nullptr, nullptr, 0))
-        return 0;
+        return kUnknownVolumeLimit;
     return limit;
 }
 
@@ -224,14 +269,12 @@ ErrorCode ResolveDirectory(const char *dir, char *out) {
         if (length == 0) return LastSystemError();
         if (length >= kPathBufferSize) return err::kInvalidPath;
     } else {
-        char saved[kPathBufferSize];
-        length = os::GetCurrentDirectoryA(kPathBufferSize, saved);
-        if (length == 0) return LastSystemError();
-        if (length >= kPathBufferSize) return err::kInvalidPath;
-        if (!os::SetCurrentDirectoryA(dir)) return LastSystemError();
+        Probe probe;
+        ErrorCode error = EnterProbe(dir, probe);
+        if (error != err::kNone) return error;
         length = os::GetCurrentDirectoryA(kPathBufferSize, current);
         ErrorCode readError = length == 0 ? LastSystemError() : err::kNone;
-        os::SetCurrentDirectoryA(saved);
+        LeaveProbe(probe);
         if (readError != err::kNone) return readError;
         if (length >= kPathBufferSize) return err::kInvalidPath;
     }
@@ -270,15 +313,14 @@ ErrorCode CheckFileName(const char *path) {
     char last[kPathBufferSize];
     SplitFileName(path, last);
     char directory[kPathBufferSize];
-    char saved[kPathBufferSize];
+    Probe probe;
     bool entered = false;
     if (SplitDirectory(path, directory)) {
-        if (CurrentDirectory(saved) != err::kNone) return err::kInvalidPath;
-        if (EnterDirectory(directory) != err::kNone) return err::kInvalidPath;
+        if (EnterProbe(directory, probe) != err::kNone) return err::kInvalidPath;
         entered = true;
     }
     uint32_t limit = VolumeNameLimit(last);
-    if (entered && EnterDirectory(saved) != err::kNone) return err::kInvalidPath;
+    if (entered && LeaveProbe(probe) != err::kNone) return err::kInvalidPath;
 
     if (limit <= 12) return CheckShortName(last);
     if (std::strlen(last) > limit) return err::kNameTooLong;

@@ -26,7 +26,11 @@ int SplitDirectory(const char *path, char *out);
 // when the path does not start with a complete one.
 int GetShareRoot(const char *path, char *out);
 
-// The maximum component length of the volume of the path; 0 when it cannot be asked.
+// The component limit taken for a volume that cannot be asked: a long-name volume.
+constexpr uint32_t kUnknownVolumeLimit = 255;
+
+// The maximum component length of the volume of the path; kUnknownVolumeLimit
+// when it cannot be asked.
 uint32_t VolumeNameLimit(const char *path);
 
 // The current directory of the process, or of the drive or share `dir` names,

@@ -10,6 +10,7 @@ namespace {
 std::atomic<uint64_t> allocationsMade{0};    // allocations since the last FailAllocation
 std::atomic<uint64_t> failingAllocation{0};  // the allocation number that fails; 0 for none
 std::atomic<int64_t> diskSpace{-1};          // bytes the disk still takes; negative: no limit
+std::atomic<bool> volumeQueriesFail{false};  // every GetVolumeInformationA fails
 
 }  // namespace
 
@@ -29,6 +30,8 @@ DWORD faults::TakeDiskSpace(DWORD length) {
     return length;
 }
 
+bool faults::VolumeQueryFails() { return volumeQueriesFail.load(std::memory_order_relaxed); }
+
 uint64_t testing::FailAllocation(uint64_t n) {
     uint64_t made = allocationsMade.exchange(0, std::memory_order_relaxed);
     failingAllocation.store(n, std::memory_order_relaxed);
@@ -36,5 +39,7 @@ uint64_t testing::FailAllocation(uint64_t n) {
 }
 
 void testing::SetDiskSpace(int64_t bytes) { diskSpace.store(bytes < 0 ? -1 : bytes); }
+
+void testing::FailVolumeQueries(bool fail) { volumeQueriesFail.store(fail); }
 
 }  // namespace kx::os

@@ -12,4 +12,7 @@ bool AllocationFails();
 // How many of `length` bytes the disk still takes; takes them from the budget.
 DWORD TakeDiskSpace(DWORD length);
 
+// True while a test has volume queries fail.
+bool VolumeQueryFails();
+
 }  // namespace kx::os::faults

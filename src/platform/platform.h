@@ -33,6 +33,7 @@ constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
 constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
@@ -60,6 +61,7 @@ constexpr UINT LPTR = LMEM_FIXED | LMEM_ZEROINIT;
 
 // Win32 error numbers reported by this layer (GetLastError, WNetGetConnectionA).
 constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
@@ -232,7 +234,7 @@ struct WIN32_FIND_DATAA {
 };
 
 BOOL DeleteFileA(const char *name);
-BOOL RemoveDirectoryA(const char *name);  // the current directory: ERROR_CURRENT_DIRECTORY
+BOOL RemoveDirectoryA(const char *name);  // the current directory: ERROR_SHARING_VIOLATION
 BOOL MoveFileA(const char *existingName, const char *newName);
 BOOL CreateDirectoryA(const char *name, void *security);
 BOOL SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *lastAccess,

@@ -22,4 +22,8 @@ uint64_t FailAllocation(uint64_t n);
 // writes beyond that are short. A negative value removes the limit.
 void SetDiskSpace(int64_t bytes);
 
+// While on, every volume query (GetVolumeInformationA) fails, as it does for a
+// share whose server does not answer it.
+void FailVolumeQueries(bool fail);
+
 }  // namespace kx::os::testing

@@ -12,6 +12,7 @@
 #include "charset/xlat_testing.h"
 #include "kxfiles.h"
 #include "support/layer_io.h"
+#include "support/portable.h"
 #include "support/temp_drives.h"
 
 namespace kxtest {
@@ -31,8 +32,8 @@ protected:
     void SetUp() override {
         TempDrives::SetUp();
         kx::charset::testing::ResetCaches();
-        ::unsetenv("KXFILES_OEMCP");
-        ::unsetenv("KXFILES_ACP");
+        kxtest::UnsetEnv("KXFILES_OEMCP");
+        kxtest::UnsetEnv("KXFILES_ACP");
     }
     // C:\in.bin made to hold `*file` and opened for reading, or without a file
     // C:\out.bin created, with the layers on; null after a failed step.

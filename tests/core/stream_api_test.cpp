@@ -8,6 +8,7 @@
 #include "core/handle.h"
 #include "kxfiles.h"
 #include "platform/test_hooks.h"
+#include "support/portable.h"
 #include "support/temp_drives.h"
 
 namespace {
@@ -22,6 +23,10 @@ std::string Pattern(size_t size, uint32_t seed) {
     for (char &c : bytes) c = static_cast<char>(random());
     return bytes;
 }
+
+// Wine counts no handles (GetProcessHandleCount gives 0): the counts are
+// compared only where they are counted.
+bool HandlesCounted() { return OpenDescriptors() > 0; }
 
 using StreamApi = TempDrives;
 
@@ -55,6 +60,7 @@ TEST_F(StreamApi, CopiesFilesByteForByte) {
 }
 
 TEST_F(StreamApi, OpeningCutsLongNamesOnlyOnAShortNameVolume) {
+    KXTEST_NEEDS_SHORT_NAME_VOLUME();
     WriteFile(Posix('A', "reportlo"), "short");
     WriteFile(Posix('C', "reportlong.txt"), "long");
     Name onShort("A:\\reportlong.txt"), onLong("C:\\reportlong.txt");
@@ -238,7 +244,9 @@ TEST_F(StreamApi, CloseOnAFullDiskReportsOutOfDiskSpace) {
     int before = OpenDescriptors();
     EXPECT_EQ(kxFileClose(f), 0);
     EXPECT_EQ(kxFileErrorVal(), 12);
-    EXPECT_EQ(OpenDescriptors(), before - 1);  // the handle is gone all the same
+    if (HandlesCounted()) {
+        EXPECT_EQ(OpenDescriptors(), before - 1);  // the handle is gone all the same
+    }
     EXPECT_EQ(std::filesystem::file_size(Posix('C', "f")), 100u);
 }
 
@@ -255,14 +263,18 @@ TEST_F(StreamApi, AllocationFailuresLeaveNothingOpen) {
         if (f == nullptr) {
             ++failures;
             EXPECT_EQ(kxFileErrorVal(), 10) << n;
-            EXPECT_EQ(OpenDescriptors(), before) << n;
+            if (HandlesCounted()) {
+                EXPECT_EQ(OpenDescriptors(), before) << n;
+            }
             continue;
         }
         EXPECT_EQ(kxFileClose(f), 1);
         break;  // allocation n was not needed: every earlier one has been failed
     }
     EXPECT_GE(failures, 2);  // the stream and the handle
-    EXPECT_EQ(OpenDescriptors(), before);
+    if (HandlesCounted()) {
+        EXPECT_EQ(OpenDescriptors(), before);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "kxfiles.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "support/portable.h"
 #include "support/temp_drives.h"
 
 namespace {
@@ -84,15 +85,19 @@ TEST_F(BadFileSystemInput, NullArguments) {
 TEST_F(BadFileSystemInput, EmptyAndOverLongNames) {
     auto out = Buffer();
     uint32_t attributes = 0;
+    // A component over 255 characters is an invalid name (5); a name of 260 or
+    // more is refused by the system's ANSI calls (9); wine lets one of exactly
+    // 260 through to the file system (5).
     for (size_t length : {259u, 260u, 300u, 1000u}) {
+        const int32_t overLong = length < 260 || (length == 260 && kxtest::UnderWine()) ? 5 : 9;
         std::string name = "C:\\" + std::string(length - 3, 'n');
         std::string what = std::to_string(length) + " characters: ";
         Expect(kxFileExists(name.c_str()), 0, 18, what + "exists");
         Expect(kxFileDelete(name.c_str()), 0, 18, what + "delete");
         Expect(kxFileRename(name.c_str(), "C:\\b"), 0, 18, what + "rename");
-        Expect(kxFileCreateDir(name.c_str()), 0, 9, what + "create directory");
-        Expect(kxFileGetAttributes(name.c_str(), &attributes), 0, length >= 260 ? 9 : 5, what + "attributes");
-        Expect(kxFileSetPath(name.c_str()), 0, length >= 260 ? 9 : 6, what + "set path");
+        Expect(kxFileCreateDir(name.c_str()), 0, overLong, what + "create directory");
+        Expect(kxFileGetAttributes(name.c_str(), &attributes), 0, overLong, what + "attributes");
+        Expect(kxFileSetPath(name.c_str()), 0, overLong, what + "set path");
         Expect(kxFileExistsEx(name.c_str(), out.get(), 260, nullptr), 0, 0, what + "exists along the path");
         Expect(kxFileMakeName(name.c_str(), out.get()), 0, 0, what + "make name");
         // Under 260 characters the local form (cut to 253) does not exist: 5 from the existence test.
@@ -106,12 +111,15 @@ TEST_F(BadFileSystemInput, EmptyAndOverLongNames) {
         EXPECT_STREQ(out.get(), "C:\\");
         Expect(kxFileInitMatch(name.c_str(), 0, nullptr, nullptr, nullptr) == nullptr, 1, 5, what + "match");
 
-        std::string path = name;
+        // On D:, whose root holds nothing of the system's (under wine C: does).
+        std::string path = "D:" + name.substr(2);
         Expect(kxFileCorrectDirectoryCase(path.data(), 0, 0), 1, 0, what + "directory case");
         Expect(kxFileCorrectDirectoryCase(path.data(), 1, 2), 1, 0, what + "directory case, stored");
+#ifndef _WIN32  // the text window stands for a window only where there are no windows
         KXTEXTWINDOW window{10, nullptr, nullptr};
         Expect(kxFileTruncateName(path.data(), nullptr, &window, 1), 1, 0, what + "truncate");
         EXPECT_LE(std::strlen(path.c_str()), length);
+#endif
     }
     Expect(kxFileExists(""), 0, 5, "exists, empty");
     Expect(kxFileDelete(""), 0, 5, "delete, empty");

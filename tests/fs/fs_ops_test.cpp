@@ -2,9 +2,6 @@
 // attributes, stream dates, the current directory.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include <string>
 
 #include "kxfiles.h"
+#include "support/portable.h"
 #include "support/temp_drives.h"
 
 namespace {
@@ -26,13 +24,11 @@ protected:
         std::filesystem::create_directories(Posix('C', "work/sub"));
         WriteFile(Posix('C', "work/report.txt"), "data");
         if (const char *tz = std::getenv("TZ")) savedZone_ = tz;
-        ::setenv("TZ", "UTC0", 1);
-        ::tzset();
+        kxtest::UseTimeZone("UTC0");
     }
     void TearDown() override {
-        if (savedZone_.empty()) ::unsetenv("TZ");
-        else ::setenv("TZ", savedZone_.c_str(), 1);
-        ::tzset();
+        kxtest::UseTimeZone(savedZone_.empty() ? "" : savedZone_.c_str());
+        if (savedZone_.empty()) kxtest::UnsetEnv("TZ");
         TempDrives::TearDown();
     }
     // The call's result and the last error it left (cleared before the call).
@@ -58,7 +54,6 @@ TEST_F(FileSystemOps, ExistenceByTheLibrarysNameRules) {
         {"C:\\work\\missing.txt", {0, 5}},
         {"C:\\nowhere\\report.txt", {0, 6}},
         {"", {0, 5}},
-        {"A:\\toolongname.txt", {0, 18}},  // refused by the 8.3 rules before the disk is asked
     };
     for (const Case &c : cases)
         EXPECT_EQ(Run([&] { return kxFileExists(c.name); }), c.expected) << c.name;
@@ -76,15 +71,18 @@ TEST_F(FileSystemOps, DeleteRenameAndCreateDirectories) {
     EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\Renamed.txt"); }), Outcome(1, 0));
     EXPECT_EQ(ReadFile(Posix('C', "work/Renamed.txt")), "data");
     EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\gone.txt", "C:\\work\\x.txt"); }), Outcome(0, 5));
-    EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"); }), Outcome(0, 18));
+    if (IsShortNameVolume()) {  // refused by the 8.3 rules before the disk is asked
+        EXPECT_EQ(Run([] { return kxFileExists("A:\\toolongname.txt"); }), Outcome(0, 18));
+        EXPECT_EQ(Run([] { return kxFileRename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"); }), Outcome(0, 18));
+    }
     EXPECT_EQ(Run([] { return kxFileDelete("c:\\work\\renamed.TXT"); }), Outcome(1, 0));
     EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/Renamed.txt")));
 }
 
-TEST_F(FileSystemOps, DeletingTheCurrentDirectoryFailsWith20) {
+TEST_F(FileSystemOps, DeletingTheCurrentDirectoryIsASharingViolation) {
     std::filesystem::create_directories(Posix('C', "here"));
     Enter("C:\\here");
-    EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(0, 20));
+    EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(0, 7));
     Enter("C:\\");
     EXPECT_EQ(Run([] { return kxFileDelete("C:\\here"); }), Outcome(1, 0));
 }
@@ -92,7 +90,7 @@ TEST_F(FileSystemOps, DeletingTheCurrentDirectoryFailsWith20) {
 TEST_F(FileSystemOps, Attributes) {
     WriteFile(Posix('C', "work/.hidden"), "");
     WriteFile(Posix('C', "work/locked.txt"), "");
-    ::chmod(Posix('C', "work/locked.txt").c_str(), 0444);
+    kxtest::MakeReadOnly(Posix('C', "work/locked.txt"));
     struct Case {
         const char *name;
         Outcome expected;
@@ -124,8 +122,14 @@ TEST_F(FileSystemOps, CurrentDirectory) {
     EXPECT_STREQ(buffer, "C:\\");  // a root keeps its one backslash
     EXPECT_EQ(Run([] { return kxFileSetPath("c:\\work\\sub\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);
+    // Windows keeps the spelling a directory was entered with; the POSIX layer
+    // shows the spelling on disk.
+#ifdef _WIN32
+    EXPECT_STREQ(buffer, "c:\\work\\sub\\");
+#else
     EXPECT_STREQ(buffer, "C:\\work\\sub\\");
-    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 6));
+#endif
+    EXPECT_EQ(Run([] { return kxFileSetPath("C:\\work\\nothere"); }), Outcome(0, 5));  // the system's 2
     EXPECT_EQ(Run([] { return kxFileSetPath("C:\\nothere\\deeper"); }), Outcome(0, 6));
     EXPECT_EQ(Run([] { return kxFileSetPath("D:\\"); }), Outcome(1, 0));
     kxFileGetPath(buffer);
@@ -138,8 +142,7 @@ TEST_F(FileSystemOps, StreamDatesInLocalTime) {
     std::tm t{};
     t.tm_year = 96, t.tm_mon = 2, t.tm_mday = 3, t.tm_hour = 14, t.tm_min = 5, t.tm_sec = 9;
     std::filesystem::path path = Posix('C', "work/report.txt");
-    struct timespec times[2] = {{::timegm(&t), 0}, {::timegm(&t), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_TRUE(kxtest::SetFileTimes(path, kxtest::UtcSeconds(t)));
 
     Name name("C:\\work\\report.txt");
     KXFILE file = kxFileOpen(name.text, 2);
@@ -148,10 +151,10 @@ TEST_F(FileSystemOps, StreamDatesInLocalTime) {
     EXPECT_EQ(kxFileGetDate(file, &date), 1);
     EXPECT_EQ((std::array<int, 6>{date.day, date.month, date.year, date.second, date.minute, date.hour}),
               (std::array<int, 6>{3, 3, 96, 9, 5, 14}));
-    ::setenv("TZ", "EST5", 1);
-    ::tzset();
-    EXPECT_EQ(kxFileGetDate(file, &date), 1);
-    EXPECT_EQ(date.hour, 9);
+    if (kxtest::UseTimeZone("EST5")) {  // only where the zone is the process's own
+        EXPECT_EQ(kxFileGetDate(file, &date), 1);
+        EXPECT_EQ(date.hour, 9);
+    }
 
     // Setting the same date back keeps the last-write time to the second, also
     // after more is written through the stream.
@@ -160,9 +163,9 @@ TEST_F(FileSystemOps, StreamDatesInLocalTime) {
     uint32_t count = 0;
     kxFileWrite(file, "more", 4, &count);
     EXPECT_EQ(kxFileClose(file), 1);
-    struct stat info;
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mtime, ::timegm(&t) + 21);
+    if (kxtest::UnderWine()) GTEST_SKIP() << "wine lets later writes move a time set by SetFileTime, "
+                                             "and sets times through read-only handles";
+    EXPECT_EQ(kxtest::LastWriteTime(path), kxtest::UtcSeconds(t) + 21);
 
     // A read-only stream cannot have its date changed.
     file = kxFileOpen(name.text, 0);
@@ -204,16 +207,14 @@ TEST_F(FileSystemOps, FileNameAndCurrentDate) {
     const std::time_t before = std::time(nullptr);
     EXPECT_EQ(kxFileCurrentDate(&date), 0);
     const std::time_t after = std::time(nullptr);
-    std::tm given{};
-    given.tm_mday = date.day;
-    given.tm_mon = date.month - 1;
-    given.tm_year = date.year;
-    given.tm_sec = date.second;
-    given.tm_min = date.minute;
-    given.tm_hour = date.hour;
-    const std::time_t seconds = ::timegm(&given);
-    EXPECT_GE(seconds, before);
-    EXPECT_LE(seconds, after + 1);
+    const std::array<int, 6> given{date.day, date.month, date.year, date.second, date.minute, date.hour};
+    bool found = false;
+    for (std::time_t t = before; t <= after + 1; ++t) {
+        const std::tm now = kxtest::UtcCalendar(t);
+        found = found || given == std::array<int, 6>{now.tm_mday, now.tm_mon + 1, now.tm_year,
+                                                     now.tm_sec, now.tm_min, now.tm_hour};
+    }
+    EXPECT_TRUE(found) << "the date is not a second between the two readings";
 }
 
 TEST_F(FileSystemOps, SearchPathExistence) {

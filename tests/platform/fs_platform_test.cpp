@@ -155,7 +155,7 @@ TEST_F(FsPlatform, TheCurrentDirectoryCannotBeRemoved) {
     std::filesystem::create_directories(Posix('C', "empty"));
     Enter("C:\\empty");
     EXPECT_FALSE(os::RemoveDirectoryA("C:\\empty"));
-    EXPECT_EQ(os::GetLastError(), os::ERROR_CURRENT_DIRECTORY);
+    EXPECT_EQ(os::GetLastError(), os::ERROR_SHARING_VIOLATION);
     Enter("C:\\");
     EXPECT_TRUE(os::RemoveDirectoryA("C:\\empty"));
 }

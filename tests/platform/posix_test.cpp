@@ -162,6 +162,8 @@ TEST_F(PosixLayer, CurrentDirectoryPerDriveInWindowsForm) {
     EXPECT_EQ(os::GetLastError(), os::ERROR_DIRECTORY);
     EXPECT_FALSE(os::SetCurrentDirectoryA("C:\\nodir\\deeper"));
     EXPECT_EQ(os::GetLastError(), os::ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(os::SetCurrentDirectoryA("C:\\nodir"));
+    EXPECT_EQ(os::GetLastError(), os::ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(CurrentDirectory(), "C:\\Work\\Deep");
     Enter("\\\\srv\\shr\\");  // shown as the drive connected to the share
     EXPECT_EQ(CurrentDirectory(), "X:\\");
@@ -253,8 +255,7 @@ TEST_F(PosixLayer, NewNamesMustFitTheVolume) {
 
     os::DWORD limit = Limit("C:\\");
     if (limit + 4 <= 259) {
-        EXPECT_EQ(CreateError("C:\\" + std::string(limit + 1, 'n')),
-                  os::ERROR_FILENAME_EXCED_RANGE);
+        EXPECT_EQ(CreateError("C:\\" + std::string(limit + 1, 'n')), os::ERROR_INVALID_NAME);
         EXPECT_EQ(CreateError("C:\\" + std::string(limit, 'n')), 0u);
     }
 }

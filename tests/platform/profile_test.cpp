@@ -37,7 +37,7 @@ TEST_F(ProfileTest, FindsKeysWithoutRegardToCase) {
     EXPECT_EQ(kx::os::GetProfileIntA("INTL", "ICOUNTRY", 0), 49u);
     EXPECT_EQ(String("intl", "sDate", "/"), ".");
     EXPECT_EQ(String("intl", "sTime", "x"), ":");  // quotes removed
-    EXPECT_EQ(String("windows", "iCountry", " dflt "), "dflt");  // other section: the default
+    EXPECT_EQ(String("windows", "iCountry", " dflt "), " dflt");  // other section: the default, less trailing blanks
     EXPECT_EQ(String("intl", "sTime", "x", 1), "");  // truncated to the buffer
 }
 

@@ -1,18 +1,117 @@
 #include "support/temp_drives.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include "kxfiles.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "support/portable.h"
+
+// After the library's headers: <windows.h> defines as macros names that the
+// operating-system layer's header declares as constants.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace kxtest {
+
+// The failure controls off and the process back in its directory.
+void TempDrives::ResetFailuresAndDirectory() {
+    kx::os::testing::FailAllocation(0);
+    kx::os::testing::SetDiskSpace(-1);
+    kx::os::testing::FailVolumeQueries(false);
+    std::filesystem::current_path(savedCurrent_);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+bool DrivesMapped() { return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr; }
+
+std::filesystem::path Root(char letter) { return std::string(1, letter) + ":\\"; }
+
+// The entries that C: held before the first test: the system's own, kept.
+const std::vector<std::filesystem::path> &SystemEntries() {
+    static const std::vector<std::filesystem::path> entries = [] {
+        std::vector<std::filesystem::path> found;
+        for (const auto &entry : std::filesystem::directory_iterator(Root('C'))) {
+            found.push_back(entry.path().filename());
+            ::SetFileAttributesA(entry.path().string().c_str(),
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
+        }
+        return found;
+    }();
+    return entries;
+}
+
+// Empties a mapped drive, read-only files too.
+void Empty(char letter) {
+    std::error_code ignored;
+    const auto &kept = SystemEntries();
+    for (const auto &entry : std::filesystem::directory_iterator(Root(letter), ignored)) {
+        if (letter == 'C' && std::find(kept.begin(), kept.end(), entry.path().filename()) != kept.end())
+            continue;
+        for (const auto &inner : std::filesystem::recursive_directory_iterator(entry.path(), ignored))
+            ::SetFileAttributesA(inner.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::filesystem::remove_all(entry.path(), ignored);
+    }
+}
+
+}  // namespace
+
+void TempDrives::SetUp() {
+    savedCurrent_ = std::filesystem::current_path();
+    top_ = std::filesystem::temp_directory_path() / ("kxfiles-test-" + std::to_string(::GetCurrentProcessId()));
+    if (!DrivesMapped()) {
+        // Whatever a test's own setup writes goes to the temporary directory.
+        for (const char *d : {"c", "d", "a", "x"}) std::filesystem::create_directories(top_ / d);
+        GTEST_SKIP() << "needs the drives that scripts/test-wine.sh maps (KXTEST_MAPPED_DRIVES)";
+    }
+    for (char d : {'C', 'D', 'A', 'X'}) Empty(d);
+    Enter("C:\\");
+    kxFileErrorClear();
+}
+
+void TempDrives::TearDown() {
+    ResetFailuresAndDirectory();
+    std::error_code ignored;
+    if (DrivesMapped()) {
+        for (char d : {'D', 'A', 'X', 'C'}) Empty(d);
+        // Each drive's own current directory back at its root.
+        for (const char *root : {"D:\\", "A:\\", "X:\\"}) kx::os::SetCurrentDirectoryA(root);
+        kx::os::SetCurrentDirectoryA(savedCurrent_.string().c_str());
+    }
+    std::filesystem::remove_all(top_, ignored);
+}
+
+std::filesystem::path TempDrives::Posix(char letter, const std::string &relative) const {
+    char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    std::filesystem::path root = DrivesMapped()
+        ? Root(upper)
+        : top_ / std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+    return relative.empty() ? root : root / relative;
+}
+
+bool TempDrives::IsShortNameVolume() { return false; }
+
+bool TempDrives::IsConnectedDrive() {
+    char remote[260];
+    DWORD length = sizeof remote;
+    return ::WNetGetConnectionA("X:", remote, &length) == NO_ERROR &&
+           ::lstrcmpiA(remote, "\\\\srv\\shr") == 0;
+}
+
+#else
 
 void TempDrives::SetUp() {
     savedCurrent_ = std::filesystem::current_path();
@@ -29,9 +128,7 @@ void TempDrives::SetUp() {
 }
 
 void TempDrives::TearDown() {
-    kx::os::testing::FailAllocation(0);
-    kx::os::testing::SetDiskSpace(-1);
-    std::filesystem::current_path(savedCurrent_);
+    ResetFailuresAndDirectory();
     kx::os::testing::ConfigureDrives("");
     std::error_code ignored;
     std::filesystem::permissions(top_, std::filesystem::perms::owner_all,
@@ -43,6 +140,12 @@ std::filesystem::path TempDrives::Posix(char letter, const std::string &relative
     std::string drive(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
     return relative.empty() ? top_ / drive : top_ / drive / relative;
 }
+
+bool TempDrives::IsShortNameVolume() { return true; }
+
+bool TempDrives::IsConnectedDrive() { return true; }
+
+#endif
 
 void TempDrives::WriteFile(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -60,14 +163,7 @@ void TempDrives::Enter(const char *name) {
     ASSERT_TRUE(kx::os::SetCurrentDirectoryA(name)) << name;
 }
 
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR *dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir)) ++n;
-        ::closedir(dir);
-    }
-    return n;
-}
+int OpenDescriptors() { return OpenHandleCount(); }
 
 Name::Name(const std::string &name) {
     std::memset(text, 0, sizeof text);

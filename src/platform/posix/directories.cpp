@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/faults.h"
 #include "platform/posix/names.h"
 #include "platform/posix/system_error.h"
 
@@ -60,9 +61,11 @@ void CopyText(const std::string &text, char *buffer, DWORD size) {
 
 }  // namespace
 
+bool posix::IsReadOnly(const struct stat &info) { return !(info.st_mode & S_IWUSR); }
+
 DWORD posix::AttributesOf(const std::string &lastComponent, const struct stat &info) {
     DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+    if (IsReadOnly(info)) attributes |= FILE_ATTRIBUTE_READONLY;
     if (lastComponent.size() > 1 && lastComponent[0] == '.' && lastComponent != "..")
         attributes |= FILE_ATTRIBUTE_HIDDEN;
     return attributes;
@@ -73,6 +76,7 @@ DWORD GetFileAttributesA(const char *name) {
     DWORD error = posix::Resolve(name, where);
     if (error != 0) return Fail(error, INVALID_FILE_ATTRIBUTES);
     if (!where.exists) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+    if (where.device) return FILE_ATTRIBUTE_ARCHIVE;  // a device exists in every directory
     if (where.trailingSeparator && !where.isDirectory)
         return Fail(ERROR_INVALID_NAME, INVALID_FILE_ATTRIBUTES);
     struct stat info;
@@ -99,8 +103,9 @@ BOOL SetCurrentDirectoryA(const char *name) {
     posix::Resolved where;
     DWORD error = posix::Resolve(name, where);
     if (error != 0) return Fail(error, FALSE);
-    // A directory that is not there is a missing path, as Windows reports it.
-    if (!where.exists) return Fail(ERROR_PATH_NOT_FOUND, FALSE);
+    // A missing last component is a missing file, as Windows reports it
+    // (a missing directory on the way was ERROR_PATH_NOT_FOUND above).
+    if (!where.exists) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
     if (!where.isDirectory) return Fail(ERROR_DIRECTORY, FALSE);
     if (where.place.WindowsPath().size() > kMaxCurrentDirectory)
         return Fail(ERROR_FILENAME_EXCED_RANGE, FALSE);
@@ -123,6 +128,7 @@ BOOL GetVolumeInformationA(const char *root, char *volumeName, DWORD volumeNameS
                            DWORD *serialNumber, DWORD *maxComponentLength,
                            DWORD *fileSystemFlags, char *fileSystemName,
                            DWORD fileSystemNameSize) {
+    if (faults::VolumeQueryFails()) return Fail(ERROR_BAD_NETPATH, FALSE);
     posix::Volume volume;
     DWORD error = 0;
     if (!VolumeOfRoot(root, volume, error)) return Fail(error, FALSE);

@@ -26,6 +26,7 @@ struct OpenFile {
     DWORD shareMode;  // FILE_SHARE_READ / FILE_SHARE_WRITE
     bool writeTimeSet;          // SetFileTime fixed the last-write time through this handle
     struct timespec writeTime;  // ... to this time, which later writes keep
+    bool nullDevice;            // NUL: no descriptor; writes vanish, reads find nothing
 };
 
 std::mutex openFilesLock;          // guards openFiles
@@ -35,7 +36,7 @@ std::vector<OpenFile *> openFiles;  // every handle open in this process
 // already open on the same file.
 bool SharingAllows(const struct stat &info, DWORD access, DWORD shareMode) {
     for (const OpenFile *open : openFiles) {
-        if (open->device != info.st_dev || open->inode != info.st_ino) continue;
+        if (open->nullDevice || open->device != info.st_dev || open->inode != info.st_ino) continue;
         if ((access & GENERIC_READ) && !(open->shareMode & FILE_SHARE_READ)) return false;
         if ((access & GENERIC_WRITE) && !(open->shareMode & FILE_SHARE_WRITE)) return false;
         if ((open->access & GENERIC_READ) && !(shareMode & FILE_SHARE_READ)) return false;
@@ -43,6 +44,21 @@ bool SharingAllows(const struct stat &info, DWORD access, DWORD shareMode) {
     }
     return true;
 }
+
+}  // namespace
+
+bool posix::HeldWithoutDeleteSharing(const std::string &posixPath) {
+    struct stat info;
+    if (::stat(posixPath.c_str(), &info) != 0) return false;
+    std::lock_guard<std::mutex> guard(openFilesLock);
+    for (const OpenFile *open : openFiles)
+        if (!open->nullDevice && open->device == info.st_dev && open->inode == info.st_ino &&
+            !(open->shareMode & FILE_SHARE_DELETE))
+            return true;
+    return false;
+}
+
+namespace {
 
 OpenFile *FromHandle(HANDLE handle) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -85,6 +101,16 @@ HANDLE CreateFileA(const char *name, DWORD access, DWORD shareMode, void * /*sec
     posix::Resolved where;
     DWORD error = posix::Resolve(name, where);
     if (error != 0) return Fail(error, INVALID_HANDLE_VALUE);
+    if (where.device) {
+        // NUL opens as the null device, kept in the process (no device file is
+        // touched); the other devices are refused rather than made files.
+        if (!where.nullDevice) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        auto *null = new (std::nothrow) OpenFile{-1, 0, 0, access, shareMode, false, {}, true};
+        if (null == nullptr) return Fail(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
+        std::lock_guard<std::mutex> guard(openFilesLock);
+        openFiles.push_back(null);
+        return null;
+    }
     if (where.place.components.empty() || where.isDirectory)
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);  // a directory is not a file
     if (where.trailingSeparator) return Fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
@@ -97,6 +123,14 @@ HANDLE CreateFileA(const char *name, DWORD access, DWORD shareMode, void * /*sec
         error = posix::CheckNewComponent(where.place.volume, where.place.components.back());
         if (error != 0) return Fail(error, INVALID_HANDLE_VALUE);
     }
+
+    // A read-only file refuses writers, root among them, as on Windows.
+    struct stat existing;
+    bool writes = (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS ||
+                  disposition == TRUNCATE_EXISTING;
+    if (where.exists && writes && ::stat(where.place.PosixPath().c_str(), &existing) == 0 &&
+        posix::IsReadOnly(existing))
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
 
     int flags = O_CLOEXEC;
     if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) flags |= O_RDWR;
@@ -115,7 +149,7 @@ HANDLE CreateFileA(const char *name, DWORD access, DWORD shareMode, void * /*sec
         return INVALID_HANDLE_VALUE;
     }
 
-    auto *file = new (std::nothrow) OpenFile{descriptor, 0, 0, access, shareMode, false, {}};
+    auto *file = new (std::nothrow) OpenFile{descriptor, 0, 0, access, shareMode, false, {}, false};
     if (file == nullptr) {
         ::close(descriptor);
         return Fail(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
@@ -154,6 +188,7 @@ BOOL ReadFile(HANDLE handle, void *buffer, DWORD length, DWORD *read, void * /*o
     if (read) *read = 0;
     if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!(file->access & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (file->nullDevice) return TRUE;
     DWORD total = 0;
     while (total < length) {
         ssize_t n = ::read(file->descriptor, static_cast<char *>(buffer) + total, length - total);
@@ -177,6 +212,10 @@ BOOL WriteFile(HANDLE handle, const void *buffer, DWORD length, DWORD *written,
     if (written) *written = 0;
     if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (file->nullDevice) {
+        if (written) *written = length;
+        return TRUE;
+    }
     DWORD allowed = faults::TakeDiskSpace(length);
     DWORD total = 0;
     while (total < allowed) {
@@ -199,6 +238,11 @@ BOOL WriteFile(HANDLE handle, const void *buffer, DWORD length, DWORD *written,
 DWORD SetFilePointer(HANDLE handle, LONG distance, LONG *distanceHigh, DWORD method) {
     OpenFile *file = FromHandle(handle);
     if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
+    if (file->nullDevice) {  // always at its start
+        if (distanceHigh) *distanceHigh = 0;
+        SetLastError(ERROR_SUCCESS);
+        return 0;
+    }
     int64_t offset = distanceHigh ? (static_cast<int64_t>(*distanceHigh) << 32) |
                                         static_cast<uint32_t>(distance)
                                   : distance;
@@ -234,6 +278,7 @@ BOOL SetEndOfFile(HANDLE handle) {
     OpenFile *file = FromHandle(handle);
     if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (file->nullDevice) return TRUE;
     off_t position = ::lseek(file->descriptor, 0, SEEK_CUR);
     if (position < 0 || ::ftruncate(file->descriptor, position) != 0) {
         posix::SetLastErrorFromErrno(errno);
@@ -254,7 +299,7 @@ BOOL CloseHandle(HANDLE handle) {
             }
         }
     }
-    int result = ::close(file->descriptor);
+    int result = file->nullDevice ? 0 : ::close(file->descriptor);
     int cause = errno;
     delete file;
     // The descriptor is released even when close reports an error (Linux).
@@ -269,6 +314,7 @@ BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info)
     OpenFile *file = FromHandle(handle);
     if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (info == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (file->nullDevice) return Fail(ERROR_INVALID_FUNCTION, FALSE);  // a device has no file record
     struct stat status;
     if (::fstat(file->descriptor, &status) != 0) {
         posix::SetLastErrorFromErrno(errno);
@@ -296,6 +342,7 @@ BOOL SetFileTime(HANDLE handle, const FILETIME * /*creation*/, const FILETIME *l
     OpenFile *file = FromHandle(handle);
     if (file == nullptr) return Fail(ERROR_INVALID_HANDLE, FALSE);
     if (!(file->access & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (file->nullDevice) return Fail(ERROR_INVALID_FUNCTION, FALSE);
     struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
     if (lastAccess != nullptr) times[0] = FromFileTime(*lastAccess);
     if (lastWrite != nullptr) times[1] = FromFileTime(*lastWrite);

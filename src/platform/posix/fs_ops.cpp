@@ -79,9 +79,14 @@ BOOL DeleteFileA(const char *name) {
     posix::Resolved where;
     DWORD error = ResolveExisting(name, where);
     if (error != 0) return Fail(error, FALSE);
-    if (where.isDirectory) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (where.isDirectory || where.device) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (where.trailingSeparator) return Fail(ERROR_INVALID_NAME, FALSE);
-    if (::unlink(where.place.PosixPath().c_str()) != 0) {
+    std::string path = where.place.PosixPath();
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && posix::IsReadOnly(info))
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    if (posix::HeldWithoutDeleteSharing(path)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
+    if (::unlink(path.c_str()) != 0) {
         posix::SetLastErrorFromErrno(errno);
         return FALSE;
     }
@@ -94,8 +99,9 @@ BOOL RemoveDirectoryA(const char *name) {
     if (error != 0) return Fail(error, FALSE);
     if (!where.isDirectory) return Fail(ERROR_DIRECTORY, FALSE);
     std::string path = where.place.PosixPath();
-    // Windows holds its current directory open, so it cannot be removed.
-    if (IsCurrentDirectory(path)) return Fail(ERROR_CURRENT_DIRECTORY, FALSE);
+    // Windows holds its current directory open without delete sharing, so
+    // removing it is a sharing violation.
+    if (IsCurrentDirectory(path)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
     if (::rmdir(path.c_str()) != 0) {
         posix::SetLastErrorFromErrno(errno);
         return FALSE;
@@ -109,15 +115,19 @@ BOOL MoveFileA(const char *existingName, const char *newName) {
     if (error != 0) return Fail(error, FALSE);
     error = posix::Resolve(newName, to);
     if (error != 0) return Fail(error, FALSE);
+    if (from.device || to.device) return Fail(ERROR_ACCESS_DENIED, FALSE);
     if (to.place.components.empty()) return Fail(ERROR_ACCESS_DENIED, FALSE);
     std::string source = from.place.PosixPath();
     std::string target = to.place.PosixPath();
+    if (posix::HeldWithoutDeleteSharing(source)) return Fail(ERROR_SHARING_VIOLATION, FALSE);
     if (to.exists) {
         // Only a change of case of the same name may land on an existing name.
         if (!SameFile(source, target)) return Fail(ERROR_ALREADY_EXISTS, FALSE);
         const char *last = newName + std::strlen(newName);
         while (last > newName && last[-1] != '\\' && last[-1] != '/' && last[-1] != ':') --last;
-        to.place.components.back() = last;
+        std::string spelling = last;
+        spelling.erase(spelling.find_last_not_of(". ") + 1);  // as the name resolved
+        to.place.components.back() = spelling;
         target = to.place.PosixPath();
     } else {
         error = posix::CheckNewComponent(to.place.volume, to.place.components.back());

@@ -166,6 +166,14 @@ DWORD Resolve(const char *name, Resolved &out) {
         while (*end && !IsSeparator(*end)) ++end;
         std::string component(p, end);
         p = end;
+        while (IsSeparator(*p)) ++p;
+        if (component != "." && component != "..") {
+            // Windows drops the dots that end a component, and the spaces too
+            // when it is the last one; a component made only of them ("...")
+            // names nothing and is passed over.
+            size_t kept = component.find_last_not_of(*p == '\0' ? ". " : ".");
+            component.erase(kept == std::string::npos ? 0 : kept + 1);
+        }
         if (component.empty() || component == ".") continue;
         if (component == "..") {
             if (!wanted.empty()) wanted.pop_back();
@@ -177,6 +185,14 @@ DWORD Resolve(const char *name, Resolved &out) {
     directory = out.place.PosixPath();
     out.isDirectory = IsDirectory(directory);
     if (!out.isDirectory) return ERROR_PATH_NOT_FOUND;
+
+    if (!wanted.empty() && IsDeviceName(wanted.back())) {
+        components.insert(components.end(), wanted.begin(), wanted.end());
+        out.isDirectory = false;
+        out.device = true;
+        out.nullDevice = lstrcmpiA(wanted.back().substr(0, 3).c_str(), "NUL") == 0;
+        return 0;
+    }
 
     for (size_t i = 0; i < wanted.size(); ++i) {
         const std::string &component = wanted[i];
@@ -202,6 +218,17 @@ DWORD Resolve(const char *name, Resolved &out) {
     return 0;
 }
 
+bool IsDeviceName(const std::string &component) {
+    std::string base = component.substr(0, component.find('.'));
+    size_t kept = base.find_last_not_of(' ');
+    base.erase(kept == std::string::npos ? 0 : kept + 1);
+    for (char &c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (base == "CON" || base == "NUL" || base == "AUX" || base == "PRN") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
 DWORD MaxComponentLength(const Volume &volume) {
     if (volume.shortNames) return 12;
     struct statvfs info;
@@ -212,7 +239,10 @@ DWORD MaxComponentLength(const Volume &volume) {
 }
 
 DWORD CheckNewComponent(const Volume &volume, const std::string &component) {
-    if (component.size() > MaxComponentLength(volume)) return ERROR_FILENAME_EXCED_RANGE;
+    // A long-name file system refuses a component over its limit as an invalid
+    // name, as NTFS does.
+    if (component.size() > MaxComponentLength(volume))
+        return volume.shortNames ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME;
     if (volume.shortNames) {
         // 8 characters, then optionally a dot and at most 3 more, no second dot.
         size_t dot = component.find('.');

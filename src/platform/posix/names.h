@@ -28,12 +28,24 @@ struct Resolved {
     bool exists = false;            // the last component exists
     bool isDirectory = false;       // ... and is a directory
     bool trailingSeparator = false; // the name ended in '\' or '/'
+    bool device = false;            // the last component names a DOS device (below)
+    bool nullDevice = false;        // ... and that device is NUL
 };
+
+// Whether a component names a DOS device: CON, NUL, AUX, PRN, COM1-COM9 or
+// LPT1-LPT9, in any case, with or without an extension. Windows takes such a
+// last component as the device in every directory; so does this layer, and no
+// file of that name is ever made, opened or deleted on disk.
+bool IsDeviceName(const std::string &component);
 
 // Resolves `name`; returns 0 or the Win32 error (ERROR_PATH_NOT_FOUND when a
 // directory on the way is missing, ERROR_INVALID_NAME for a character Windows
 // refuses, ERROR_FILENAME_EXCED_RANGE for a name of 260 characters or more).
-// A missing last component is not an error: `exists` says so.
+// A missing last component is not an error: `exists` says so. As on Windows,
+// the dots that end a component are dropped, and the spaces too in the last
+// one ("dot.", "space ", a directory "sub.", but not "dir \f"), and a last
+// component that names a device resolves to the device (`exists` and
+// `device`; nothing is looked up on disk).
 DWORD Resolve(const char *name, Resolved &out);
 
 // The process's current directory as a place; 0 or the Win32 error.
@@ -49,5 +61,16 @@ DWORD AttributesOf(const std::string &lastComponent, const struct stat &info);
 
 // The maximum component length of the volume.
 DWORD MaxComponentLength(const Volume &volume);
+
+// Whether a handle of this process holds the file at `posixPath` open without
+// FILE_SHARE_DELETE, so that the file may be neither deleted nor renamed (as
+// Windows refuses with ERROR_SHARING_VIOLATION). In files.cpp, beside the
+// table of open handles.
+bool HeldWithoutDeleteSharing(const std::string &posixPath);
+
+// Whether the owner's write bit is clear: the read-only attribute, which
+// Windows enforces against writing and deleting whatever the caller's rights
+// (root's included).
+bool IsReadOnly(const struct stat &info);
 
 }  // namespace kx::os::posix

@@ -29,6 +29,13 @@ std::string Trim(const std::string &text) {
     return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
 }
 
+// A default keeps its leading blanks and loses its trailing ones, as Windows
+// passes it on.
+std::string WithoutTrailingBlanks(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
 // The value of `key` in `section`, or nothing when the profile, the section or
 // the key is missing.
 std::optional<std::string> ProfileValue(const char *section, const char *key) {
@@ -81,7 +88,7 @@ DWORD GetProfileStringA(const char *section, const char *key, const char *defaul
     std::optional<std::string> value;
     if (section != nullptr && key != nullptr) value = ProfileValue(section, key);
     if (value) text = *value;
-    else if (defaultValue != nullptr) text = Trim(defaultValue);
+    else if (defaultValue != nullptr) text = WithoutTrailingBlanks(defaultValue);
     size_t n = text.size() < size - 1 ? text.size() : size - 1;
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';

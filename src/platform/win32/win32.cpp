@@ -105,12 +105,41 @@ DWORD GetFileAttributesA(const char *name) { return ::GetFileAttributesA(name); 
 
 DWORD GetCurrentDirectoryA(DWORD size, char *buffer) { return ::GetCurrentDirectoryA(size, buffer); }
 
-BOOL SetCurrentDirectoryA(const char *name) { return ::SetCurrentDirectoryA(name); }
+namespace {
+
+// Records the process's current directory as its drive's own, in the
+// environment variable "=X:" that the system reads for a drive-relative name
+// ("D:f.txt", "D:") and that the command shell and the C runtime keep.
+void RememberDriveDirectory() {
+    char current[MAX_PATH];
+    ::DWORD length = ::GetCurrentDirectoryA(MAX_PATH, current);
+    if (length == 0 || length >= MAX_PATH || current[1] != ':') return;
+    char letter = current[0];
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    const char variable[4] = {'=', letter, ':', '\0'};
+    ::SetEnvironmentVariableA(variable, current);
+}
+
+}  // namespace
+
+// SetCurrentDirectoryA itself keeps no per-drive directories: the directory
+// left and the directory entered are both recorded, so that each drive keeps
+// its own current directory as on the other platforms.
+BOOL SetCurrentDirectoryA(const char *name) {
+    RememberDriveDirectory();
+    if (!::SetCurrentDirectoryA(name)) return FALSE;
+    RememberDriveDirectory();
+    return TRUE;
+}
 
 BOOL GetVolumeInformationA(const char *root, char *volumeName, DWORD volumeNameSize,
                            DWORD *serialNumber, DWORD *maxComponentLength,
                            DWORD *fileSystemFlags, char *fileSystemName,
                            DWORD fileSystemNameSize) {
+    if (faults::VolumeQueryFails()) {
+        ::SetLastError(ERROR_BAD_NETPATH);
+        return FALSE;
+    }
     ::DWORD serial = 0, maxComponent = 0, flags = 0;
     BOOL result = ::GetVolumeInformationA(
         root, volumeName, volumeNameSize, serialNumber != nullptr ? &serial : nullptr,
