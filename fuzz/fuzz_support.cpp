@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
+#include "support/hex_text.h"
 
 namespace kxfuzz {
 
@@ -197,14 +198,6 @@ WriteResult WriteThrough(const char *name, const Layers &layers, const std::stri
     return result;
 }
 
-std::string Hex(const std::string &bytes) {
-    std::string text;
-    char cell[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(cell, sizeof cell, "%02x ", c);
-        text += cell;
-    }
-    return text;
-}
+std::string Hex(const std::string &bytes) { return kxtest::ToHex(bytes); }
 
 }  // namespace kxfuzz

@@ -20,15 +20,6 @@ std::string Hex(const std::string &text) {
     return bytes;
 }
 
-std::string ToHex(const std::string &bytes) {
-    std::string text;
-    char cell[4];
-    for (unsigned char c : bytes) {
-        std::snprintf(cell, sizeof cell, "%02x ", c);
-        text += cell;
-    }
-    return text;
-}
 
 namespace {
 

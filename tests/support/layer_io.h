@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kxfiles.h"
+#include "support/hex_text.h"
 
 namespace kxtest {
 
@@ -21,8 +22,6 @@ struct Layers {
 
 // "41 42 0d" -> the bytes; spaces between bytes are optional.
 std::string Hex(const std::string &text);
-// The bytes as "41 42 0d", for failure messages.
-std::string ToHex(const std::string &bytes);
 
 // Opens `name` (kxFileOpen, read-only) or creates it, and switches on the
 // layers; null when any step fails.
