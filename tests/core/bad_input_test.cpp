@@ -41,7 +41,7 @@ TEST_F(BadInput, NullHandles) {
     ExpectFailure(kxFileFlush(nullptr), 0, 11, "flush");
     ExpectFailure(kxFileSetPos(nullptr, 0, &position), -1, 11, "setpos");
     ExpectFailure(kxFileGetSize(nullptr), 0u, 11, "size");
-    ExpectFailure(kxFileTruncate(nullptr), 0, 0, "truncate records nothing");
+    ExpectFailure(kxFileTruncate(nullptr), 0, 11, "truncate");
     ExpectFailure(kxFileInsertData(nullptr, "a", 1), 0, 11, "insert");
     ExpectFailure(kxFileGetBytesRead(nullptr, 1), 0u, 11, "bytes read");
     ExpectFailure(kxFileGetBytesWritten(nullptr, 1), 0u, 11, "bytes written");
