@@ -9,6 +9,15 @@
 #include "platform/platform.h"
 
 namespace kx {
+
+namespace {
+std::recursive_mutex &CurrentDirectoryMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+}  // namespace
+
+DirectoryLock::DirectoryLock() : lock_(CurrentDirectoryMutex()) {}
 namespace {
 
 constexpr size_t kMaxPathLength = kPathBufferSize - 1;  // 259 characters
@@ -356,13 +365,17 @@ int BuildFullName(const char *path, char *out) {
 using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileValidateFileName(const char *name) {
-    return Guarded<int32_t>(0, [&] { return ExportResult(CheckFileName(name)); });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(CheckFileName(name));
+    });
 }
 
 // A null output, or an output that is the name's own buffer, leaves nowhere to
 // build the full name: 9, as the other calls refuse a missing argument.
 KXEXPORT int32_t KXAPI kxFileGetFullName(const char *name, char *out) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (out == nullptr) return Failed<int32_t>(err::kMisc, 0);
         ErrorCode code = CheckFileName(name);
         if (code != err::kNone) return Failed<int32_t>(code, 0);

@@ -57,6 +57,7 @@ using namespace kx;
 
 KXEXPORT KXFILE KXAPI kxFileOpen(char *name, uint32_t openMode) {
     return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        DirectoryLock lock;
         ErrorCode code = ValidateForOpening(name);
         BufferedStream *stream = nullptr;
         if (code == err::kNone) code = OpenStream(name, openMode & 0xFF, &stream);
@@ -70,6 +71,7 @@ KXEXPORT KXFILE KXAPI kxFileCreate(char *name, int32_t overwrite) {
 
 KXEXPORT KXFILE KXAPI kxFileCreate2(char *name, int32_t overwrite, uint32_t openMode) {
     return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        DirectoryLock lock;
         ErrorCode code = ValidateForOpening(name);
         if (code == err::kNone && overwrite == 0 && NameExists(name)) code = err::kFileExists;
         BufferedStream *stream = nullptr;
@@ -85,6 +87,7 @@ KXEXPORT KXFILE KXAPI kxFileAppend(const char *name, int32_t skipCtrlZ, int32_t 
 KXEXPORT KXFILE KXAPI kxFileAppend2(const char *name, int32_t skipCtrlZ, int32_t create,
                                     uint32_t openMode) {
     return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        DirectoryLock lock;
         openMode &= 0xFF;
         if ((openMode & (kOpenReadWrite | kOpenWrite)) != kOpenReadWrite) {
             SetThreadError(err::kMisc);  // appending needs read and write access

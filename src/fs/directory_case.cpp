@@ -87,5 +87,8 @@ ErrorCode CorrectDirectoryCase(char *path, int32_t keepCurrentDirectory, int mod
 }  // namespace kx
 
 KXEXPORT int32_t KXAPI kxFileCorrectDirectoryCase(char *path, int32_t keepCurrentDirectory, uint16_t mode) {
-    return kx::Guarded<int32_t>(0, [&] { return kx::ExportResult(kx::CorrectDirectoryCase(path, keepCurrentDirectory, mode)); });
+    return kx::Guarded<int32_t>(0, [&] {
+        kx::DirectoryLock lock;
+        return kx::ExportResult(kx::CorrectDirectoryCase(path, keepCurrentDirectory, mode));
+    });
 }

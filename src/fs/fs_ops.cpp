@@ -42,12 +42,16 @@ std::string WithoutTrailingSeparator(const char *name) {
 using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileExists(const char *name) {
-    return Guarded<int32_t>(0, [&] { return ExportResult(FindName(name)); });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(FindName(name));
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileExistsEx(const char *name, char *result, uint16_t size,
                                       uint32_t *systemError) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (systemError != nullptr) *systemError = 0;
         if (result != nullptr && size != 0) result[0] = '\0';
         // A name that is not found is an answer, told through `systemError`;
@@ -64,6 +68,7 @@ KXEXPORT int32_t KXAPI kxFileExistsEx(const char *name, char *result, uint16_t s
 
 KXEXPORT int32_t KXAPI kxFileDelete(const char *name) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         ErrorCode code = CheckFileName(name);
         if (code != err::kNone) return Failed(code, 0);
         // A name whose attributes cannot be read is removed as a directory, so a
@@ -78,6 +83,7 @@ KXEXPORT int32_t KXAPI kxFileDelete(const char *name) {
 
 KXEXPORT int32_t KXAPI kxFileRename(const char *oldName, const char *newName) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         ErrorCode code = CheckFileName(oldName);
         if (code == err::kNone) code = CheckFileName(newName);
         if (code == err::kNone) code = SystemResult(os::MoveFileA(oldName, newName));
@@ -90,6 +96,7 @@ KXEXPORT int32_t KXAPI kxFileRename(const char *oldName, const char *newName) {
 // as the other calls of this family refuse a null argument.
 KXEXPORT int32_t KXAPI kxFileCreateDir(const char *name) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (name == nullptr) return Failed<int32_t>(err::kMisc, 0);
         return ExportResult(SystemResult(os::CreateDirectoryA(name, nullptr)));
     });
@@ -97,6 +104,7 @@ KXEXPORT int32_t KXAPI kxFileCreateDir(const char *name) {
 
 KXEXPORT int32_t KXAPI kxFileGetAttributes(const char *name, uint32_t *attributes) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         constexpr uint32_t kOwnBits = KXATTR_READONLY | KXATTR_HIDDEN | KXATTR_DIRECTORY | KXATTR_DRIVE;
         if (attributes != nullptr) *attributes &= ~kOwnBits;
         if (name == nullptr || attributes == nullptr) return Failed<int32_t>(err::kMisc, 0);
@@ -120,6 +128,7 @@ KXEXPORT int32_t KXAPI kxFileGetAttributes(const char *name, uint32_t *attribute
 // A null buffer has no room for the directory: 16, as for any missing result.
 KXEXPORT int32_t KXAPI kxFileGetPath(char *buffer) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (buffer == nullptr) return Failed<int32_t>(err::kInternal, 0);
         ErrorCode code = CurrentDirectory(buffer);
         if (code != err::kNone) buffer[0] = '\0';
@@ -129,6 +138,7 @@ KXEXPORT int32_t KXAPI kxFileGetPath(char *buffer) {
 
 KXEXPORT int32_t KXAPI kxFileSetPath(const char *directory) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (directory == nullptr) return Failed<int32_t>(err::kMisc, 0);
         return ExportResult(EnterDirectory(WithoutTrailingSeparator(directory).c_str()));
     });

@@ -205,6 +205,7 @@ using namespace kx;
 KXEXPORT KXMATCH KXAPI kxFileInitMatch(const char *pattern, uint32_t mask, const KXFILEDATETIME *notAfter,
                                        const KXFILEDATETIME *notBefore, const char *exclusions) {
     return Guarded<KXMATCH>(nullptr, [&] {
+        DirectoryLock lock;
         MatchRecord *match = nullptr;
         ErrorCode code = InitMatch(pattern, mask, notAfter, notBefore, exclusions, match);
         return code == err::kNone ? match : Failed<KXMATCH>(code, nullptr);

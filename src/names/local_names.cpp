@@ -106,6 +106,7 @@ using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileMakeLocalName(const char *hostName, char *out) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         // Without the flags the host name is not changed: work on a copy.
         char copy[kPathBufferSize];
         if (hostName == nullptr || std::strlen(hostName) >= kPathBufferSize)
@@ -116,5 +117,8 @@ KXEXPORT int32_t KXAPI kxFileMakeLocalName(const char *hostName, char *out) {
 }
 
 KXEXPORT int32_t KXAPI kxFileMakeLocalName2(char *hostName, char *out, uint32_t flags) {
-    return Guarded<int32_t>(0, [&] { return ExportResult(MakeLocalName(hostName, out, flags)); });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(MakeLocalName(hostName, out, flags));
+    });
 }

@@ -104,11 +104,15 @@ ErrorCode MakeNewName(const char *hostName, char *out) {
 using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileMakeNewName(const char *hostName, char *out) {
-    return Guarded<int32_t>(0, [&] { return ExportResult(MakeNewName(hostName, out)); });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(MakeNewName(hostName, out));
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileMakeName(const char *name, char *out) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (name == nullptr || out == nullptr) return 0;
         std::memset(out, 0, kPathBufferSize);
         size_t length = std::strlen(name);
