@@ -19,6 +19,17 @@ expect_same want.utf8 jis.utf8 "ISO-2022-JP text read by iconv"
 run convert jis.txt jis-back.txt --from iso-2022-jp --to shift_jis
 expect_same "$sample" jis-back.txt "ISO-2022-JP back to Shift-JIS"
 
+# iso-2022-jp by name is RFC 1468's: each double-byte run ends with ESC ( B,
+# so that iconv reads the backslash and the tilde after it as themselves; set
+# 53 by number keeps ESC ( J (JIS Roman) for the hosts that expect it.
+printf '日本\\語~x\n' > slash.utf8
+iconv -f UTF-8 -t SHIFT_JIS slash.utf8 > slash.sjis
+run convert slash.sjis slash.jis --from shift_jis --to iso-2022-jp
+iconv -f ISO-2022-JP -t UTF-8 slash.jis > slash.back 2>/dev/null
+expect_same slash.utf8 slash.back "iso-2022-jp read by iconv -f ISO-2022-JP"
+run convert slash.sjis slash53.jis --from shift_jis --to 53
+expect_in $'\033(J' slash53.jis "set 53 by number returns with ESC ( J"
+
 # To EUC-JP: the bytes iconv writes, and back.
 iconv -f SHIFT_JIS -t EUC-JP "$sample" > want.euc
 run convert "$sample" euc.txt --from shift_jis --to euc-jp
