@@ -99,6 +99,15 @@ expect_same want-full.utf8 full.utf8 "--kana-to-full"
 run convert kana.txt k73.txt --from shift_jis --to jis-7bit-esc-k --report
 expect_in "7 characters without a counterpart" err.txt "katakana and their marks lost to set 73"
 
+# JIS X 0212 kanji that code page 932 lacks (丂, 乚) become its substitute
+# 0x81A0: each is lost, and --strict writes nothing.
+printf '丂と乚\n' | iconv -f UTF-8 -t EUC-JP > x0212.euc
+run convert x0212.euc x0212.sjis --from euc-jp --to shift_jis --strict
+expect_status 1 "--strict with JIS X 0212 kanji"
+expect_missing x0212.sjis "--strict with JIS X 0212 kanji"
+expect_in "2 characters without a counterpart" err.txt "JIS X 0212 kanji lost"
+expect_in "offset 0: 8F B0 A1" err.txt "position of the first JIS X 0212 kanji"
+
 # Host text to Shift-JIS: the loss report follows the host's designations as
 # the library does. After ESC ( B the bytes are single-byte text again, so A
 # and the line end are no pair; between ESC K and ESC H (set 73) they are, and
