@@ -47,6 +47,29 @@ bool In(int c, int low, int high) { return c >= low && c <= high; }
 
 std::string At(uint64_t offset) { return " at offset " + std::to_string(offset); }
 
+// The bytes of one character or sequence, and where it began; put into
+// words only for what is reported.
+struct Seq {
+    uint8_t bytes[4] = {};
+    int n = 0;
+    uint64_t at = 0;
+
+    void Begin(int c, uint64_t offset) {
+        bytes[0] = static_cast<uint8_t>(c);
+        n = 1;
+        at = offset;
+    }
+    void Add(int c) {
+        if (n < 4) bytes[n++] = static_cast<uint8_t>(c);
+    }
+    int First() const { return bytes[0]; }
+    std::string Text(const char *note) const {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += (i ? " " : "") + Hex(bytes[i]);
+        return text + note + At(at);
+    }
+};
+
 // One candidate encoding: ruled out by its first contradiction; its evidence
 // counted (strong: proves the encoding against single-byte text; weak: fits
 // without proving it).
@@ -59,16 +82,16 @@ struct Candidate {
     std::string firstStrong, firstWeak;
 
     bool Open() const { return !ruledOut; }
-    void RuleOut(const std::string &bytes, uint64_t offset) {
+    void RuleOut(const Seq &seq, const char *note = "") {
         if (ruledOut) return;
         ruledOut = true;
-        contradiction = bytes + At(offset);
+        contradiction = seq.Text(note);
     }
-    void Strong(const std::string &bytes, uint64_t offset) {
-        if (strong++ == 0) firstStrong = bytes + At(offset);
+    void Strong(const Seq &seq, const char *note = "") {
+        if (strong++ == 0) firstStrong = seq.Text(note);
     }
-    void Weak(const std::string &bytes, uint64_t offset) {
-        if (weak++ == 0) firstWeak = bytes + At(offset);
+    void Weak(const Seq &seq, const char *note = "") {
+        if (weak++ == 0) firstWeak = seq.Text(note);
     }
 };
 
@@ -124,16 +147,12 @@ private:
     bool utf16_ = false;
     int first_ = -1;
 
-    // Bytes of a sequence begun: its first bytes, and where it began.
-    std::string utf8Seq_, sjisSeq_, eucSeq_, lockSeq_;
-    uint64_t utf8At_ = 0, sjisAt_ = 0, eucAt_ = 0, lockAt_ = 0;
+    // The sequence each candidate has begun (a pair's first byte: n == 1).
+    Seq utf8Seq_, sjis_, eucSeq_, lock_;
     int utf8Need_ = 0, utf8Low_ = 0x80, utf8High_ = 0xBF;
-    int sjisLead_ = -1;
     int eucState_ = 0;  // 0 none; 1 after a first byte; 2 after 0x8E; 3, 4 after 0x8F
-    int eucLead_ = 0;
     EucCells eucCells_;
     bool lockKana_ = false, lockEscape_ = false;
-    int lockLead_ = -1;
 
     // The data from the first escape on, for the library's detection.
     std::vector<uint8_t> block_;
@@ -145,9 +164,11 @@ void Scanner::Put(int c, uint64_t at) {
     if (count_ == 2 && ((first_ == 0xFF && c == 0xFE) || (first_ == 0xFE && c == 0xFF))) utf16_ = true;
     if (c == kEsc && block_.empty()) escapeAt_ = at;
     if ((c == kEsc || !block_.empty()) && block_.size() < kLibraryBlock) block_.push_back(static_cast<uint8_t>(c));
-    if (c >= 0x80) {
-        ascii_.RuleOut(Hex(c), at);
-        jis7_.RuleOut(Hex(c), at);
+    if (c >= 0x80 && !ascii_.ruledOut) {
+        Seq one;
+        one.Begin(c, at);
+        ascii_.RuleOut(one);
+        jis7_.RuleOut(one);
     }
     PutUtf8(c, at);
     PutShiftJis(c, at);
@@ -158,24 +179,24 @@ void Scanner::Put(int c, uint64_t at) {
 void Scanner::PutUtf8(int c, uint64_t at) {
     if (utf8_.ruledOut) return;
     if (utf8Need_ > 0) {
-        utf8Seq_ += " " + Hex(c);
-        if (!In(c, utf8Low_, utf8High_)) return utf8_.RuleOut(utf8Seq_, utf8At_);
+        utf8Seq_.Add(c);
+        if (!In(c, utf8Low_, utf8High_)) return utf8_.RuleOut(utf8Seq_);
         utf8Low_ = 0x80;
         utf8High_ = 0xBF;
         if (--utf8Need_ == 0) {
-            utf8_.Strong(utf8Seq_ == "EF BB BF" && utf8At_ == 0 ? "EF BB BF (byte-order mark)" : utf8Seq_, utf8At_);
+            const bool mark = utf8Seq_.at == 0 && utf8Seq_.bytes[0] == 0xEF && utf8Seq_.bytes[1] == 0xBB;
+            utf8_.Strong(utf8Seq_, mark ? " (byte-order mark)" : "");
         }
         return;
     }
     if (c < 0x80) return;
-    utf8Seq_ = Hex(c);
-    utf8At_ = at;
+    utf8Seq_.Begin(c, at);
     // The second byte's range narrows after E0, ED, F0 and F4 (no overlong
     // form, surrogate or value above U+10FFFF).
     if (In(c, 0xC2, 0xDF)) utf8Need_ = 1;
     else if (In(c, 0xE0, 0xEF)) utf8Need_ = 2;
     else if (In(c, 0xF0, 0xF4)) utf8Need_ = 3;
-    else return utf8_.RuleOut(utf8Seq_, at);
+    else return utf8_.RuleOut(utf8Seq_);
     if (c == 0xE0) utf8Low_ = 0xA0;
     if (c == 0xED) utf8High_ = 0x9F;
     if (c == 0xF0) utf8Low_ = 0x90;
@@ -184,62 +205,55 @@ void Scanner::PutUtf8(int c, uint64_t at) {
 
 void Scanner::PutShiftJis(int c, uint64_t at) {
     if (shiftJis_.ruledOut) return;
-    if (sjisLead_ >= 0) {
-        const int lead = sjisLead_;
-        sjisLead_ = -1;
-        std::string pair = Hex(lead) + " " + Hex(c);
-        if (!In(c, 0x40, 0x7E) && !In(c, 0x80, 0xFC)) return shiftJis_.RuleOut(pair, sjisAt_);
-        if (In(lead, 0xF0, 0xF9)) return shiftJis_.Weak(pair + " (user-defined)", sjisAt_);
-        if (!Cp932Assigned(static_cast<uint16_t>(lead << 8 | c)))
-            return shiftJis_.RuleOut(pair + " (no character)", sjisAt_);
-        if (c >= 0x80) shiftJis_.Strong(pair, sjisAt_);
-        else shiftJis_.Weak(pair, sjisAt_);
+    if (sjis_.n == 1) {
+        sjis_.Add(c);
+        const int lead = sjis_.First();
+        if (!In(c, 0x40, 0x7E) && !In(c, 0x80, 0xFC)) return shiftJis_.RuleOut(sjis_);
+        if (In(lead, 0xF0, 0xF9)) return shiftJis_.Weak(sjis_, " (user-defined)");
+        if (!Cp932Assigned(static_cast<uint16_t>(lead << 8 | c))) return shiftJis_.RuleOut(sjis_, " (no character)");
+        if (c >= 0x80) shiftJis_.Strong(sjis_);
+        else shiftJis_.Weak(sjis_);
         return;
     }
     if (c < 0x80) return;
-    if (In(c, 0xA1, 0xDF)) return shiftJis_.Weak(Hex(c) + " (half-width katakana)", at);
-    if (!In(c, 0x81, 0x9F) && !In(c, 0xE0, 0xFC)) return shiftJis_.RuleOut(Hex(c), at);
-    sjisLead_ = c;
-    sjisAt_ = at;
+    sjis_.Begin(c, at);
+    if (In(c, 0xA1, 0xDF)) {
+        sjis_.n = 0;  // a character of its own
+        Seq kana;
+        kana.Begin(c, at);
+        return shiftJis_.Weak(kana, " (half-width katakana)");
+    }
+    if (!In(c, 0x81, 0x9F) && !In(c, 0xE0, 0xFC)) shiftJis_.RuleOut(sjis_);
 }
 
 void Scanner::PutEuc(int c, uint64_t at) {
     if (euc_.ruledOut) return;
     const bool upper = In(c, 0xA1, 0xFE);
-    switch (eucState_) {
-    case 0:
+    if (eucState_ == 0) {
         if (c < 0x80) return;
-        eucSeq_ = Hex(c);
-        eucAt_ = at;
+        eucSeq_.Begin(c, at);
         if (c == 0x8E) eucState_ = 2;
         else if (c == 0x8F) eucState_ = 3;
         else if (upper) eucState_ = 1;
-        else euc_.RuleOut(eucSeq_, at);
-        eucLead_ = c;
+        else euc_.RuleOut(eucSeq_);
         return;
+    }
+    eucSeq_.Add(c);
+    const int state = eucState_;
+    eucState_ = 0;
+    switch (state) {
     case 1:  // JIS X 0208 (and the rows EUC-JP-MS adds)
-        eucSeq_ += " " + Hex(c);
-        eucState_ = 0;
-        if (!upper) return euc_.RuleOut(eucSeq_, eucAt_);
-        if (!eucCells_.Assigned(eucLead_, c)) return euc_.RuleOut(eucSeq_ + " (no character)", eucAt_);
-        if (eucLead_ <= 0xA5) euc_.Strong(eucSeq_, eucAt_);
-        else euc_.Weak(eucSeq_, eucAt_);
-        return;
+        if (!upper) return euc_.RuleOut(eucSeq_);
+        if (!eucCells_.Assigned(eucSeq_.First(), c)) return euc_.RuleOut(eucSeq_, " (no character)");
+        if (eucSeq_.First() <= 0xA5) return euc_.Strong(eucSeq_);  // kana and punctuation rows
+        return euc_.Weak(eucSeq_);
     case 2:  // half-width katakana
-        eucSeq_ += " " + Hex(c);
-        eucState_ = 0;
-        if (!In(c, 0xA1, 0xDF)) return euc_.RuleOut(eucSeq_, eucAt_);
-        return euc_.Weak(eucSeq_, eucAt_);
-    case 3:  // JIS X 0212: two more bytes
-    case 4:
-        eucSeq_ += " " + Hex(c);
-        if (!upper) {
-            eucState_ = 0;
-            return euc_.RuleOut(eucSeq_, eucAt_);
-        }
-        if (eucState_++ == 3) return;
-        eucState_ = 0;
-        return euc_.Strong(eucSeq_, eucAt_);
+        if (!In(c, 0xA1, 0xDF)) return euc_.RuleOut(eucSeq_);
+        return euc_.Weak(eucSeq_);
+    default:  // JIS X 0212: two more bytes
+        if (!upper) return euc_.RuleOut(eucSeq_);
+        if (state == 3) eucState_ = 4;
+        else euc_.Strong(eucSeq_);
     }
 }
 
@@ -253,26 +267,25 @@ void Scanner::PutLockingShift(int c, uint64_t at) {
         if (c == '|') lockKana_ = false;
         return;
     }
-    if (lockLead_ >= 0) {
-        lockSeq_ += " " + Hex(c);
-        lockLead_ = -1;
-        if (!In(c, 0xA1, 0xFE)) locking_.RuleOut(lockSeq_, lockAt_);
+    if (lock_.n == 1) {
+        lock_.Add(c);
+        if (!In(c, 0xA1, 0xFE)) locking_.RuleOut(lock_);
+        lock_.n = 0;
         return;
     }
     if (c == kEsc) lockEscape_ = true;
     if (c < 0x80) return;
-    lockSeq_ = Hex(c);
-    lockAt_ = at;
-    if (lockKana_ ? !In(c, 0xA1, 0xDF) : !In(c, 0xA1, 0xFE)) return locking_.RuleOut(lockSeq_, at);
-    if (!lockKana_) lockLead_ = c;
+    lock_.Begin(c, at);
+    if (lockKana_ ? !In(c, 0xA1, 0xDF) : !In(c, 0xA1, 0xFE)) return locking_.RuleOut(lock_);
+    if (lockKana_) lock_.n = 0;
 }
 
 void Scanner::End() {
-    const std::string cut = " (cut short by the end of the data)";
-    if (utf8Need_ > 0) utf8_.RuleOut(utf8Seq_ + cut, utf8At_);
-    if (sjisLead_ >= 0) shiftJis_.RuleOut(Hex(sjisLead_) + cut, sjisAt_);
-    if (eucState_ != 0) euc_.RuleOut(eucSeq_ + cut, eucAt_);
-    if (lockLead_ >= 0) locking_.RuleOut(lockSeq_ + cut, lockAt_);
+    const char *cut = " (cut short by the end of the data)";
+    if (utf8Need_ > 0) utf8_.RuleOut(utf8Seq_, cut);
+    if (sjis_.n == 1) shiftJis_.RuleOut(sjis_, cut);
+    if (eucState_ != 0) euc_.RuleOut(eucSeq_, cut);
+    if (lock_.n == 1) locking_.RuleOut(lock_, cut);
 }
 
 // The host sets the library's detection may choose, in the order a tie is
@@ -313,8 +326,12 @@ uint16_t Scanner::LibraryChoice() const {
 }
 
 std::string Summary(const Candidate &k) {
-    if (k.strong > 0) return std::to_string(k.strong) + " multi-byte characters, the first " + k.firstStrong;
-    return std::to_string(k.weak) + " characters that fit without proving it, the first " + k.firstWeak;
+    const bool proven = k.strong > 0;
+    const uint64_t n = proven ? k.strong : k.weak;
+    std::string text = std::to_string(n) + (proven ? " multi-byte character" : " character");
+    if (n != 1) text += "s";
+    if (!proven) text += n == 1 ? " that fits without proving it" : " that fit without proving it";
+    return text + (n == 1 ? ", " : ", the first ") + (proven ? k.firstStrong : k.firstWeak);
 }
 
 Detection Scanner::Decide() {
