@@ -77,7 +77,7 @@ CORPUS
 # What --detect does with each kind of answer: a set is used; UTF-8,
 # undecided and single-byte text write nothing unless --from is the fallback.
 iconv -f UTF-8 -t LATIN1 latin.utf8 > latin.latin1
-for case in "corpus-eucjp:0:" "corpus-utf8:1:" "latin.latin1:1:" "latin.latin1:0:--from latin1"; do
+for case in "corpus-eucjp:0:" "corpus-iso2022jp:0:" "corpus-utf8:1:" "latin.latin1:1:" "latin.latin1:0:--from latin1"; do
   IFS=: read -r file code fallback <<<"$case"
   rm -f detected.out
   run convert "$file" detected.out --detect --to shift_jis $fallback
