@@ -3,8 +3,17 @@
  *
  * Streams with text, character-set and compression layers, file-name
  * validation and construction, directory enumeration and international
- * date and time strings. Every function returns a failure value and leaves
- * the reason in the calling thread's last error (kxFileErrorVal).
+ * date and time strings. A function that fails returns its failure value
+ * and leaves the reason, never 0, in the calling thread's last error
+ * (kxFileErrorVal); a 0 that answers a question (no directory part, no more
+ * matches) is not a failure and leaves the last error alone.
+ *
+ * Threads: any thread may call any function; a KXFILE or KXMATCH belongs to
+ * one thread at a time. Name validation enters directories for a moment; the
+ * functions that take names serialize on one lock, so their relative names
+ * never resolve in another call's directory. A program that opens relative
+ * names itself while another thread calls these functions should use full
+ * names.
  *
  * Plain C (C99 and C++); the 62 functions below are the library's only
  * exported symbols.
