@@ -38,8 +38,11 @@ struct Undo {
 // Installs the handlers (once, before the first file is recorded).
 void InstallInterruptHandlers();
 
+// The files a command may have in work at once (kxfile convert -j N).
+constexpr int kMostFilesAtOnce = 32;
+
 // Records an unfinished file; the result names it for Forget and Run. Up to
-// four at a time (a command has at most an input spool and one output).
+// two for each file in work (an input spool and an output); any thread.
 int Remember(const Undo &undo);
 
 // The file is finished: nothing undoes it any more.

@@ -1,5 +1,6 @@
 #include "staged_output.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -58,8 +59,13 @@ FileAttributes NewFileAttributes() {
 #ifdef _WIN32
     return {true, false, 0666, 0, 0};
 #else
-    mode_t mask = ::umask(0);
-    ::umask(mask);
+    // Read once: umask() can only be read by setting it, which must not
+    // happen while other threads create files.
+    static const mode_t mask = [] {
+        mode_t old = ::umask(0);
+        ::umask(old);
+        return old;
+    }();
     return {true, false, static_cast<uint32_t>(0666 & ~mask), 0, 0};
 #endif
 }
@@ -80,7 +86,7 @@ std::string TemporaryDirectory() {
 }
 
 std::string MakeTemporaryFile(const std::string &directory) {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;  // threads make names at once
     for (int attempt = 0; attempt < 100; ++attempt) {
         // KX and six hexadecimal digits with the extension TMP: a valid name on
         // every volume, 8.3 volumes included.
