@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
@@ -30,11 +29,8 @@ struct Slot {
     FileAttributes attributes;
 };
 
-// Two for each file in work at once (kMostFilesAtOnce).
-constexpr int kSlots = 2 * kMostFilesAtOnce;
+constexpr int kSlots = 4;
 Slot slots[kSlots];
-// Threads claim slots one at a time; the signal handler takes no lock.
-std::mutex claiming;
 
 // The undo of one slot, with calls that are safe in a signal handler.
 bool Perform(const Slot &slot) {
@@ -104,7 +100,6 @@ void InstallInterruptHandlers() {
 
 int Remember(const Undo &undo) {
     if (undo.path.size() >= sizeof slots[0].path || undo.target.size() >= sizeof slots[0].target) return -1;
-    std::lock_guard<std::mutex> lock(claiming);
     for (int i = 0; i < kSlots; ++i) {
         Slot &slot = slots[i];
         if (slot.active) continue;

@@ -38,11 +38,8 @@ struct Undo {
 // Installs the handlers (once, before the first file is recorded).
 void InstallInterruptHandlers();
 
-// The files a command may have in work at once (kxfile convert -j N).
-constexpr int kMostFilesAtOnce = 32;
-
 // Records an unfinished file; the result names it for Forget and Run. Up to
-// two for each file in work (an input spool and an output); any thread.
+// four at a time (a command has at most an input spool and one output).
 int Remember(const Undo &undo);
 
 // The file is finished: nothing undoes it any more.

@@ -2,14 +2,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <mutex>
+#include <new>
 #include <system_error>
-#include <thread>
 
-#include "interrupt.h"
+#ifndef _WIN32
+#include <csignal>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+#endif
+
 #include "progress.h"
 
 namespace kxcli {
@@ -23,6 +32,7 @@ struct Job {
 };
 
 struct Outcome {
+    bool finished = false;  // the file's transfer came to an end, well or not
     bool failed = false;
     uint64_t bytes = 0, losses = 0;
 };
@@ -92,6 +102,103 @@ std::string Size(uint64_t bytes) {
     return text;
 }
 
+// One file through the plan; the outcome says how it went.
+void ConvertOne(const Job &job, const TransferPlan &plan, bool intoDirectory, Outcome &outcome) {
+    if (!job.refused.empty()) {
+        std::fprintf(stderr, "kxfile: %s: %s\n", job.input.c_str(), job.refused.c_str());
+        outcome.failed = true;
+        return;
+    }
+    std::error_code code;
+    outcome.bytes = fs::file_size(job.input, code);
+    if (code) outcome.bytes = 0;
+    fs::path parent = fs::path(job.output).parent_path();
+    if (intoDirectory && !parent.empty() && !fs::create_directories(parent, code) && code) {
+        std::fprintf(stderr, "kxfile: %s: %s\n", parent.string().c_str(), code.message().c_str());
+        outcome.failed = true;
+        return;
+    }
+    TransferPlan one = plan;
+    one.input = job.input;
+    one.output = job.output;
+    one.progress = false;
+    one.lossCount = &outcome.losses;
+    outcome.failed = RunTransfer(one) != 0;
+}
+
+#ifndef _WIN32
+// What the worker processes share with the command: the next file to take,
+// the bytes done (for the bar), and each file's outcome.
+struct Shared {
+    std::atomic<size_t> next;
+    std::atomic<uint64_t> done;
+};
+static_assert(sizeof(Shared) % alignof(Outcome) == 0);
+
+// Files at once in `workers` processes. The library resolves a name by
+// entering its directory for a moment (the process's current directory, as
+// a Windows program's names are resolved), so two threads of one process
+// would see each other's directory: each worker is a process of its own. A
+// worker takes the next file until none is left; one that dies leaves its
+// file without an outcome, which counts as failed.
+bool RunInWorkers(const std::vector<Job> &jobs, const TransferPlan &plan, bool intoDirectory, unsigned workers,
+                  Progress &progress, std::vector<Outcome> &outcomes) {
+    size_t size = sizeof(Shared) + jobs.size() * sizeof(Outcome);
+    void *memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return false;
+    auto *shared = new (memory) Shared{};
+    // The outcomes follow, one for each file.
+    auto *sharedOutcomes = reinterpret_cast<Outcome *>(static_cast<char *>(memory) + sizeof(Shared));
+    for (size_t i = 0; i < jobs.size(); ++i) new (&sharedOutcomes[i]) Outcome{};
+    std::fflush(nullptr);
+    std::vector<pid_t> children;
+    for (unsigned w = 0; w < workers; ++w) {
+        pid_t child = fork();
+        if (child < 0) break;
+        if (child == 0) {
+#ifdef __linux__
+            prctl(PR_SET_PDEATHSIG, SIGTERM);  // a command that is stopped stops its workers
+#endif
+            for (size_t i; (i = shared->next++) < jobs.size();) {
+                Outcome outcome;
+                ConvertOne(jobs[i], plan, intoDirectory, outcome);
+                outcome.finished = true;
+                sharedOutcomes[i] = outcome;
+                shared->done += outcome.bytes;
+            }
+            std::fflush(nullptr);
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    if (children.empty()) {
+        munmap(memory, size);
+        return false;
+    }
+    size_t running = children.size();
+    while (running > 0) {
+        int status = 0;
+        pid_t ended = waitpid(-1, &status, WNOHANG);
+        if (ended > 0) {
+            --running;
+            continue;
+        }
+        if (ended < 0 && errno != EINTR) break;
+        progress.Update(shared->done.load());
+        usleep(20000);
+    }
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        outcomes[i] = sharedOutcomes[i];
+        if (!outcomes[i].finished) {
+            std::fprintf(stderr, "kxfile: %s: the worker converting it ended early\n", jobs[i].input.c_str());
+            outcomes[i].failed = true;
+        }
+    }
+    munmap(memory, size);
+    return true;
+}
+#endif
+
 }  // namespace
 
 int RunOnManyFiles(const char *command, const ManyFiles &files, const TransferPlan &plan) {
@@ -106,43 +213,20 @@ int RunOnManyFiles(const char *command, const ManyFiles &files, const TransferPl
 
     // One bar for the whole work, advanced as files finish.
     Progress progress(total, plan.progress);
-    std::mutex progressLock;
-    uint64_t done = 0;
-    std::atomic<size_t> next = 0;
-    auto work = [&] {
-        for (size_t i; (i = next++) < jobs.size();) {
-            const Job &job = jobs[i];
-            Outcome &outcome = outcomes[i];
-            if (!job.refused.empty()) {
-                std::fprintf(stderr, "kxfile: %s: %s\n", job.input.c_str(), job.refused.c_str());
-                outcome.failed = true;
-                continue;
-            }
-            std::error_code code;
-            outcome.bytes = fs::file_size(job.input, code);
-            if (code) outcome.bytes = 0;
-            fs::path parent = fs::path(job.output).parent_path();
-            if (!files.outputDir.empty() && !parent.empty() && !fs::create_directories(parent, code) && code) {
-                std::fprintf(stderr, "kxfile: %s: %s\n", parent.string().c_str(), code.message().c_str());
-                outcome.failed = true;
-                continue;
-            }
-            TransferPlan one = plan;
-            one.input = job.input;
-            one.output = job.output;
-            one.progress = false;
-            one.lossCount = &outcome.losses;
-            outcome.failed = RunTransfer(one) != 0;
-            std::lock_guard<std::mutex> lock(progressLock);
-            progress.Update(done += outcome.bytes);
+    const bool intoDirectory = !files.outputDir.empty();
+    unsigned workers = std::clamp<unsigned>(files.jobs, 1, kMostFilesAtOnce);
+    workers = static_cast<unsigned>(std::min<size_t>(workers, jobs.size()));
+    bool done = false;
+#ifndef _WIN32
+    if (workers > 1) done = RunInWorkers(jobs, plan, intoDirectory, workers, progress, outcomes);
+#endif
+    if (!done) {  // one file at a time in this process
+        uint64_t bytes = 0;
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            ConvertOne(jobs[i], plan, intoDirectory, outcomes[i]);
+            progress.Update(bytes += outcomes[i].bytes);
         }
-    };
-    unsigned threads = std::clamp<unsigned>(files.jobs, 1, static_cast<unsigned>(kMostFilesAtOnce));
-    threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(jobs.size(), 1)));
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
-    work();
-    for (std::thread &worker : workers) worker.join();
+    }
     progress.Finish();
 
     // The summary: the failed files by name, then one line.

@@ -11,6 +11,9 @@
 
 namespace kxcli {
 
+// The most files a command converts at once (-j N above it is taken as this).
+constexpr unsigned kMostFilesAtOnce = 32;
+
 struct ManyFiles {
     std::vector<std::string> inputs;  // files, and directories with `recursive`
     std::string outputDir;            // "": each file replaced in place

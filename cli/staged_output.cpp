@@ -1,6 +1,5 @@
 #include "staged_output.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,13 +58,8 @@ FileAttributes NewFileAttributes() {
 #ifdef _WIN32
     return {true, false, 0666, 0, 0};
 #else
-    // Read once: umask() can only be read by setting it, which must not
-    // happen while other threads create files.
-    static const mode_t mask = [] {
-        mode_t old = ::umask(0);
-        ::umask(old);
-        return old;
-    }();
+    mode_t mask = ::umask(0);
+    ::umask(mask);
     return {true, false, static_cast<uint32_t>(0666 & ~mask), 0, 0};
 #endif
 }
@@ -86,7 +80,7 @@ std::string TemporaryDirectory() {
 }
 
 std::string MakeTemporaryFile(const std::string &directory) {
-    static std::atomic<unsigned> counter = 0;  // threads make names at once
+    static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         // KX and six hexadecimal digits with the extension TMP: a valid name on
         // every volume, 8.3 volumes included.
