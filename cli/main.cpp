@@ -105,7 +105,7 @@ int Version() {
 
 // kxfile help [COMMAND]
 int Help(int argc, char **argv) {
-    if (argc < 3) {
+    if (argc < 3 || std::strcmp(argv[2], "help") == 0) {
         Usage(stdout);
         return 0;
     }
