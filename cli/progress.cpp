@@ -42,19 +42,20 @@ std::string FitLine(int percent, const std::string &figures, int width) {
     std::string line;
     if (percent >= 0) {
         char head[16];
-        std::snprintf(head, sizeof head, "%3d%%", percent);
-        line = std::string(head) + "  " + figures;
-        // "[" bar "] " before the figures, when at least 10 cells are left.
-        int room = width - static_cast<int>(line.size()) - 3;
-        if (room >= 10) {
+        int headLength = std::snprintf(head, sizeof head, "%3d%%  ", percent);
+        // "[" bar "] " before the figures, when at least 5 cells are left.
+        int room = width - headLength - static_cast<int>(figures.size()) - 3;
+        if (room >= 5) {
             int cells = room < kBarWidth ? room : kBarWidth;
             int filled = percent * cells / 100;
-            line = "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(cells - filled), '.') +
-                   "] " + line;
+            line.push_back('[');
+            line.append(static_cast<size_t>(filled), '#');
+            line.append(static_cast<size_t>(cells - filled), '.');
+            line.append("] ");
         }
-    } else {
-        line = figures;
+        line.append(head);
     }
+    line.append(figures);
     if (static_cast<int>(line.size()) > width) line.resize(static_cast<size_t>(width > 0 ? width : 0));
     return line;
 }
