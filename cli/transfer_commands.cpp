@@ -353,24 +353,22 @@ int ReceiveCommand(int argc, char **argv) {
     bool many = false;
     ManyFiles files;
     if (auto done = ParseManyFiles("receive", args, many, files)) return *done;
-    if (many) {
-        TransferPlan plan;
-        if (!ParseLayers("receive", args, false, plan) || !ParseCompression("receive", args, plan.writer)) return 2;
-        if (plan.writer.compression != 0 && (plan.report || plan.strict))
-            return UsageError("receive", "--report and --strict read plain text, not compressed data");
-        return RunOnManyFiles("receive", files, plan);
+    if (!many) {
+        if (args.positional.size() > 1) return SeveralFilesNeedATarget("receive");
+        if (args.Has("output") == args.Has("host-name"))
+            return UsageError("receive", "give either -o FILE or --host-name NAME");
+        if (!args.Has("host-name"))
+            for (const char *name : {"unique", "force", "83", "drop-last-ext"})
+                if (args.Has(name)) return UsageError("receive", std::string("--") + name + " goes with --host-name");
+        if (args.Has("skip-ctrl-z") && !args.Has("append"))
+            return UsageError("receive", "--skip-ctrl-z goes with --append");
     }
-    if (args.positional.size() > 1) return SeveralFilesNeedATarget("receive");
-    if (args.Has("output") == args.Has("host-name")) return UsageError("receive", "give either -o FILE or --host-name NAME");
-    if (!args.Has("host-name"))
-        for (const char *name : {"unique", "force", "83", "drop-last-ext"})
-            if (args.Has(name)) return UsageError("receive", std::string("--") + name + " goes with --host-name");
-    if (args.Has("skip-ctrl-z") && !args.Has("append")) return UsageError("receive", "--skip-ctrl-z goes with --append");
     TransferPlan plan;
-    plan.input = args.positional.empty() ? "-" : args.positional[0];
     if (!ParseLayers("receive", args, false, plan) || !ParseCompression("receive", args, plan.writer)) return 2;
     if (plan.writer.compression != 0 && (plan.report || plan.strict))
         return UsageError("receive", "--report and --strict read plain text, not compressed data");
+    if (many) return RunOnManyFiles("receive", files, plan);
+    plan.input = args.positional.empty() ? "-" : args.positional[0];
     plan.append = args.Has("append");
     plan.skipCtrlZ = args.Has("skip-ctrl-z");
     if (args.Has("host-name")) {
