@@ -9,7 +9,8 @@
 #   - every file of samples/ copied through the library and compared.
 #
 # It says what it is doing as it goes: on a fresh two-processor machine the
-# build takes about three minutes, the transfers a few seconds.
+# build takes about three minutes (five and a half when the machine is shared
+# and busy), the transfers a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -20,13 +21,22 @@ bash scripts/setup.sh
 step "configuring into build/"
 cmake -S . -B build -DKXFILES_TESTS=OFF >/dev/null
 step "building the library and kxfile with $(nproc) processes (about 3 minutes on a fresh 2-processor machine)"
-# The build's own progress, a line at every tenth of the way; its messages
-# in full when it fails.
+# The build's own progress, a line at every tenth of the way as it comes
+# (read line by line: an awk may hold a pipe's lines back); its messages in
+# full when it fails.
+built() {
+  local line shown=0 percent
+  while IFS= read -r line; do
+    [[ $line =~ ^\[\ *([0-9]+)%\] ]] || continue
+    percent=${BASH_REMATCH[1]}
+    if ((percent >= shown + 10)); then
+      shown=$((percent - percent % 10))
+      echo "  built $shown%"
+    fi
+  done
+}
 set +o pipefail
-cmake --build build -j"$(nproc)" 2>&1 | tee build/main-job-build.log |
-  awk 'match($0, /^\[ *[0-9]+%\]/) {
-         percent = substr($0, RSTART + 1, RLENGTH - 3) + 0
-         if (percent >= shown + 10) { shown = percent - percent % 10; printf "  built %d%%\n", shown; fflush() } }'
+cmake --build build -j"$(nproc)" 2>&1 | tee build/main-job-build.log | built
 status=${PIPESTATUS[0]}
 set -o pipefail
 if [ "$status" -ne 0 ]; then
