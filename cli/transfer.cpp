@@ -318,7 +318,9 @@ int RunTransfer(TransferPlan plan) {
     if (plan.detect && !DetectFromSet(plan, inputName)) return 1;
     int status = 0;
     LossReport losses;
-    if ((plan.report || plan.strict) && !CheckLosses(plan, inputName, losses, status)) return status;
+    bool goOn = !(plan.report || plan.strict) || CheckLosses(plan, inputName, losses, status);
+    if (plan.lossCount != nullptr) *plan.lossCount = losses.count;  // a driver of many files adds them up
+    if (!goOn) return status;
     const HandleLayers &translating = plan.reader.charset ? plan.reader : plan.writer;
     const uint16_t reportFrom = translating.from, reportTo = translating.to;
 

@@ -34,6 +34,9 @@ struct TransferPlan {
     std::optional<uint16_t> detectFallback;  // --from with --detect: the set when detection cannot decide
     bool kanaToFull = false;
     std::optional<bool> progress;
+    // Where the transfer leaves the number of characters the target set
+    // lacks, when it counted them (--report, --strict); nullptr: nowhere.
+    uint64_t *lossCount = nullptr;
     // Set by the transfer when it frames records off itself: their line end,
     // and the single-byte table their data go through, as a table of pairs
     // (empty: the data pass unchanged).

@@ -13,6 +13,8 @@ for what in "$@"; do
       [ -d /usr/include/gtest ] || need+=(libgtest-dev)
       # the peak resident size of kxfile in tests/cli/interrupt.sh
       [ -x /usr/bin/time ] || need+=(time)
+      # the install route of the README (tests/install/install.sh)
+      command -v pkg-config >/dev/null || need+=(pkg-config)
       ;;
     bench) [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev) ;;
     coverage) command -v gcovr >/dev/null || need+=(gcovr) ;;

@@ -24,7 +24,15 @@ while IFS='|' read -r what args; do
   expect_in "kxfile " err.txt "bad usage names the command: $what"
 done <<'CASES'
 send without FILE|send
-convert with one path|convert in.txt
+convert with three paths|convert in.txt a.txt b.txt
+convert with OUT twice|convert in.txt a.txt -o b.txt
+several files without a target directory|send in.txt in.txt
+-j without several files|convert in.txt a.txt -j 2
+both --output-dir and --in-place|convert in.txt --output-dir d --in-place
+-r without a target|convert -r .
+standard input among several files|convert - in.txt --in-place
+-o with several files|convert in.txt --in-place -o x
+a bad number of jobs|convert in.txt --in-place -j 0
 an unknown option|convert in.txt out.txt --frobnicate
 an unknown set|convert in.txt out.txt --from nosuchset --to latin1
 --to without --from|convert in.txt out.txt --to latin1
@@ -62,14 +70,29 @@ done <<'NAMES'
 cp437 31
 IBM437 31
 437 31
+ibm-437 31
+cp-850 32
 iso-8859-1 15
 latin1 15
+latin-1 15
+iso8859-1 15
+ISO_8859-1 15
+l1 15
+csISOLatin1 15
 windows-1252 26
 cp1252 26
 shift_jis 51
+shift-jis 51
 SJIS 51
+cp932 51
+ms932 51
+windows-31j 51
 euc-jp 57
+euc_jp 57
+eucjp 57
 iso-2022-jp 53
+ascii 45
+us-ascii 45
 15 15
 NAMES
 run charsets no-such-set
