@@ -135,12 +135,11 @@ struct Shared {
 };
 static_assert(sizeof(Shared) % alignof(Outcome) == 0);
 
-// Files at once in `workers` processes. The library resolves a name by
-// entering its directory for a moment (the process's current directory, as
-// a Windows program's names are resolved), so two threads of one process
-// would see each other's directory: each worker is a process of its own. A
-// worker takes the next file until none is left; one that dies leaves its
-// file without an outcome, which counts as failed.
+// Files at once in `workers` processes. Each worker is a process of its own:
+// the interrupt handling that removes a half-written output keeps its
+// staged files per process, and a worker that dies takes only its own file
+// with it. A worker takes the next file until none is left; one that dies
+// leaves its file without an outcome, which counts as failed.
 bool RunInWorkers(const std::vector<Job> &jobs, const TransferPlan &plan, bool intoDirectory, unsigned workers,
                   Progress &progress, std::vector<Outcome> &outcomes) {
     size_t size = sizeof(Shared) + jobs.size() * sizeof(Outcome);
