@@ -65,7 +65,10 @@ struct Seq {
     int First() const { return bytes[0]; }
     std::string Text(const char *note) const {
         std::string text;
-        for (int i = 0; i < n; ++i) text += (i ? " " : "") + Hex(bytes[i]);
+        for (int i = 0; i < n; ++i) {
+            if (i > 0) text += ' ';
+            text += Hex(bytes[i]);
+        }
         return text + note + At(at);
     }
 };

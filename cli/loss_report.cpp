@@ -20,7 +20,10 @@ void Count(LossReport &report, uint64_t offset, std::string bytes, std::string f
 
 std::string HexText(const uint8_t *bytes, size_t n) {
     std::string text;
-    for (size_t i = 0; i < n; ++i) text += (i ? " " : "") + Hex(bytes[i]);
+    for (size_t i = 0; i < n; ++i) {
+        if (i > 0) text += ' ';
+        text += Hex(bytes[i]);
+    }
     return text;
 }
 
