@@ -33,11 +33,6 @@ struct TransferPlan {
     bool detect = false;  // the from set is detected from the input
     bool kanaToFull = false;
     std::optional<bool> progress;
-    // Set by the transfer when it frames records off itself: their line end,
-    // and the single-byte table their data go through, as a table of pairs
-    // (empty: the data pass unchanged).
-    std::string recordEnd;
-    std::vector<uint16_t> recordPairs;
 };
 
 // Runs the transfer; returns the exit code (0, or 1 with a message printed).
