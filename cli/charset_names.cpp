@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "kxfiles.h"
 #include "options.h"
 
 namespace kxcli {
@@ -41,6 +42,10 @@ std::optional<uint16_t> CharsetByName(const std::string &text) {
     for (const CharsetName &set : kCharsetNames)
         if (SameName(text, set.name) || InAliasList(text, set.aliases)) return set.id;
     return std::nullopt;
+}
+
+uint32_t CharsetNameOptions(const std::string &text) {
+    return SameName(text, "iso-2022-jp") || SameName(text, "csiso2022jp") ? CSF_JIS_ASCII_RETURN : 0;
 }
 
 std::string CharsetDisplayName(uint16_t id) {

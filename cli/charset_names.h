@@ -22,6 +22,11 @@ std::span<const CharsetName> AllCharsets();
 // number; nothing when the text names no known set.
 std::optional<uint16_t> CharsetByName(const std::string &text);
 
+// The layer options a name carries beside its set: the RFC 1468 names of
+// ISO-2022-JP (set 53 by name) return to ASCII with ESC ( B, as iconv and
+// mail readers expect; set 53 by number keeps ESC ( J (JIS Roman).
+uint32_t CharsetNameOptions(const std::string &text);
+
 // The canonical name of a set, or its number when it has none.
 std::string CharsetDisplayName(uint16_t id);
 

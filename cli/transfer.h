@@ -31,6 +31,7 @@ struct TransferPlan {
     bool mayReplaceInput = true;  // false: an output that is the input is refused (copy)
     bool report = false, strict = false;
     bool detect = false;  // the from set is detected from the input
+    std::optional<uint16_t> detectFallback;  // --from with --detect: the set when detection cannot decide
     bool kanaToFull = false;
     std::optional<bool> progress;
 };

@@ -39,7 +39,9 @@ const char kLayerHelp[] =
     "  --ansi-to-oem          the result goes from ANSI to the OEM code page\n"
     "  --kana-to-full         half-width katakana become full-width (Shift-JIS input)\n"
     "  --kana-to-half         full-width katakana become half-width (Shift-JIS output)\n"
-    "  --detect               the Japanese encoding of the input decides --from\n"
+    "  --detect               the encoding detected in the input decides --from;\n"
+    "                         with --from too, that set is used where the\n"
+    "                         detection cannot decide (else nothing is written)\n"
     "  --charset-options N    the raw CSF_* options (experts)\n"
     "text:\n"
     "  --records crlf|lf|cr   how the input's lines end (they become records)\n"
@@ -151,11 +153,10 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
             from = *fromSet;
         } else if (!args.Has("detect")) {
             return fail("--from SET is needed with --to");
-        } else {
-            from = 51;  // detection that decides nothing leaves Shift-JIS
         }
     }
     uint32_t options = charset ? CSF_TRANSLATE : 0;
+    if (charset) options |= CharsetNameOptions(args.Last("from")) | CharsetNameOptions(args.Last("to"));
     uint32_t variant = 0;
     if (args.Has("national")) {
         if (!ParseNumber(args.Last("national"), 1, 17, number)) return fail("--national takes a variant 1-17");
@@ -178,6 +179,7 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     }
     if (!charset && options != 0) return fail("character-set options need --from and --to");
     plan.detect = args.Has("detect");
+    if (plan.detect && args.Has("from")) plan.detectFallback = from;
     plan.kanaToFull = (options & CSF_KANA_TO_FULL) != 0;
 
     // Which handle translates. Host text becomes Shift-JIS on the writing

@@ -106,6 +106,11 @@ typedef struct KXTEXTWINDOW {
 #define CSF_TO_DBCS          0x0200u   /* kept by the layer itself */
 #define CSF_ACTIVE           0x0400u   /* kept by the layer itself */
 #define CSF_FROM_DBCS        0x0800u   /* kept by the layer itself */
+/* Shift-JIS to the 7-bit JIS hosts (52, 53, 54): each run of double-byte
+   text or katakana ends with ESC ( B (ASCII), as RFC 1468 ISO-2022-JP
+   readers expect, instead of ESC ( J (JIS Roman, where 0x5C is the yen sign
+   and 0x7E the overline). Reading accepts either form with or without it. */
+#define CSF_JIS_ASCII_RETURN 0x00080000u
 
 /* Translation-table options (kxFileSetupXlat). */
 #define XLAT_APPROXIMATE     0x0001u
