@@ -34,6 +34,11 @@ struct TransferPlan {
     std::optional<uint16_t> detectFallback;  // --from with --detect: the set when detection cannot decide
     bool kanaToFull = false;
     std::optional<bool> progress;
+    // Set by the transfer when it frames records off itself: their line end,
+    // and the single-byte table their data go through, as a table of pairs
+    // (empty: the data pass unchanged).
+    std::string recordEnd;
+    std::vector<uint16_t> recordPairs;
 };
 
 // Runs the transfer; returns the exit code (0, or 1 with a message printed).
