@@ -208,6 +208,10 @@ inline void TranslateBytes(const uint8_t *in, uint8_t *out, uint32_t n, const ui
 // as the byte 0xFF.
 int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count);
 int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count);
+// Puts `length` bytes through the layer to the text layer or the stream, as
+// one CharsetPutValue per byte would, runs of them as blocks where the layer
+// allows; false after a failure (recorded). Not in memory mode.
+bool CharsetPutBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length);
 
 // ---- Buffers and file names in memory ----
 

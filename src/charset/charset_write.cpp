@@ -6,6 +6,7 @@
 #include "charset/charset_layer.h"
 #include "charset/dbcs_layer.h"
 #include "charset/dead_keys.h"
+#include "core/block_paths.h"
 
 namespace kx {
 namespace {
@@ -23,16 +24,75 @@ uint16_t DeadKeyOf(const CharsetState &s, uint16_t v) {
 }
 
 
-// Whether bytes may go into the stream's buffer as a block: straight to the
-// stream, each byte through the table alone, no dead key to watch for. Then a
-// block stores exactly what one CharsetPutValue per byte would.
-bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
-    return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr &&
-           s.deadKeyMode == kDeadKeysNone && PendingDeadKey(s) == 0 &&
-           (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) != (CSF_TO_DBCS | CSF_ACTIVE);
+// Entry conditions of the single-byte block path: the block-path switch is
+// on, the layer writes below (not into memory), no dead-key mode and no dead
+// key pending, no double-byte target. Each byte then goes below as its table
+// entry (itself when the layer is not active), as CharsetPutValue puts it.
+bool PlainBlocks(const CharsetState &s) {
+    return BlockPaths() && s.bufferCursor == nullptr && s.deadKeyMode == kDeadKeysNone &&
+           PendingDeadKey(s) == 0 && (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) != (CSF_TO_DBCS | CSF_ACTIVE);
+}
+
+// The block path straight into the stream's buffer (no text layer below).
+bool PutPlainToStream(FileHandle *handle, const uint8_t *in, uint32_t length, const uint8_t *table) {
+    BufferedStream *stream = handle->stream;
+    uint32_t i = 0;
+    while (i < length) {
+        if (stream->count == 0) {
+            // The buffer is full: one value flushes it.
+            if (CharsetPutValue(handle, in[i++]) < 0) return false;
+            continue;
+        }
+        uint32_t n = stream->count < length - i ? stream->count : length - i;
+        TranslateBytes(in + i, stream->cursor, n, table);
+        stream->cursor += n;
+        stream->count -= n;
+        i += n;
+    }
+    return true;
+}
+
+// The block path over the text layer: the bytes translated a piece at a
+// time, then the runs the text layer stores unchanged put as blocks and each
+// byte that stops a run put as a value, as CharsetPutValue would put it.
+bool PutPlainToText(FileHandle *handle, const uint8_t *in, uint32_t length, const uint8_t *table) {
+    uint8_t piece[1024];
+    for (uint32_t i = 0; i < length;) {
+        const uint32_t n = length - i < sizeof piece ? length - i : static_cast<uint32_t>(sizeof piece);
+        const uint8_t *bytes = in + i;
+        if (table != nullptr) {
+            TranslateBytes(bytes, piece, n, table);
+            bytes = piece;
+        }
+        for (uint32_t j = 0; j < n;) {
+            uint32_t taken = 0;
+            if (!TextPutPlainBytes(handle, bytes + j, n - j, &taken)) return false;
+            j += taken;
+            if (j < n && TextPutValue(handle, bytes[j++]) == kValueError) return false;
+        }
+        i += n;
+    }
+    return true;
 }
 
 }  // namespace
+
+bool CharsetPutBytes(FileHandle *handle, const uint8_t *in, uint32_t length) {
+    CharsetState &s = *handle->charset;
+    if (PlainBlocks(s)) {
+        const uint8_t *table = (s.stateFlags & CSF_ACTIVE) ? s.table : nullptr;
+        return (handle->flags & kLayerText) ? PutPlainToText(handle, in, length, table)
+                                            : PutPlainToStream(handle, in, length, table);
+    }
+    for (uint32_t i = 0; i < length; ++i) {
+        if (HostBlocks(handle, s)) {
+            i += WriteHostBlock(handle, in + i, length - i);
+            if (i == length) break;
+        }
+        if (CharsetPutValue(handle, in[i]) < 0) return false;
+    }
+    return true;
+}
 
 bool TakeDeadKey(CharsetState &s, uint16_t &v) {
     if (uint16_t pending = PendingDeadKey(s)) {
@@ -68,26 +128,13 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
             SetupShiftSequences(*s);
         }
     }
-    uint32_t i = 0;
-    if (PlainBlocks(handle, *s)) {
-        BufferedStream *stream = handle->stream;
-        const bool active = (s->stateFlags & CSF_ACTIVE) != 0;
-        while (i < length) {
-            if (stream->count == 0) {
-                // The buffer is full: one value flushes it.
-                if (CharsetPutValue(handle, in[i++]) < 0) return 0;
-                continue;
-            }
-            uint32_t n = stream->count < length - i ? stream->count : length - i;
-            TranslateBytes(in + i, stream->cursor, n, active ? s->table : nullptr);
-            stream->cursor += n;
-            stream->count -= n;
-            i += n;
-        }
+    // Memory mode stops when the caller's buffer is full: value by value.
+    if (s->bufferCursor == nullptr) {
+        if (!CharsetPutBytes(handle, in, length)) return 0;
         *count = length;
         return 1;
     }
-    for (; i < length; ++i) {
+    for (uint32_t i = 0; i < length; ++i) {
         if (HostBlocks(handle, *s)) {
             i += WriteHostBlock(handle, in + i, length - i);
             if (i == length) break;

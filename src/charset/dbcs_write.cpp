@@ -316,6 +316,61 @@ struct HalfRule {
     bool BeginsPairWith(uint8_t c) const { return exact ? c >= firstLow && c <= firstHigh : BeginsPair(set, c); }
 };
 
+// A half as QuickRun takes it: bytes that stand for themselves (no pairs, no
+// katakana), or pairs whose first bytes are a range, through rows already
+// built; neither for katakana and Shift-JIS.
+struct QuickHalf {
+    bool plain = false, pairs = false;
+    uint8_t low = 0, high = 0;  // the first bytes of pairs, with the top bit set
+    const std::atomic<const uint32_t *> *rows = nullptr;
+
+    explicit QuickHalf(const HalfRule &half) {
+        if (half.kana || !half.exact) return;
+        plain = half.firstLow > half.firstHigh;
+        pairs = !plain && half.rows.Rows() != nullptr;
+        low = half.firstLow;
+        high = half.firstHigh;
+        rows = half.rows.Rows();
+    }
+};
+
+// The run of the commonest characters from `i` on, as WriteHostBlock's steps
+// would write them, with everything it looks at in registers: bytes of a
+// plain half, and pairs of a half of pairs whose row is built and whose code
+// converts. It stops before anything else (an ESC, a single shift, a
+// katakana byte, a pair cut by the write's end or whose code has no row yet
+// or no conversion, a second byte that ends a character), which the steps
+// then take; and when fewer than two bytes of room are left.
+inline void QuickRun(const uint8_t *in, uint32_t length, uint32_t &i, uint8_t *&out, const uint8_t *end,
+                     const QuickHalf &lowerHalf, const QuickHalf &upperHalf, bool eucShifts) {
+    const QuickHalf lower = lowerHalf, upper = upperHalf;
+    uint32_t at = i;
+    uint8_t *to = out;
+    while (at < length && end - to >= 2) {
+        const uint8_t b = in[at];
+        const QuickHalf &half = b < 0x80 ? lower : upper;
+        if (b == (eucShifts ? kEucKanaShift : kEscape) || (eucShifts && b == kEucSupplementShift)) break;
+        const uint8_t c = b | 0x80;
+        if (half.plain || (half.pairs && (c < half.low || c > half.high))) {
+            *to++ = b;
+            ++at;
+            continue;
+        }
+        if (!half.pairs || at + 1 == length || EndsPendingCharacter(in[at + 1])) break;
+        const uint32_t *row = half.rows[b].load(std::memory_order_acquire);
+        if (row == nullptr) break;
+        const uint32_t entry = row[in[at + 1]];
+        if ((entry & dbcs::CodeRows::kConverted) == 0) break;
+        const auto pc = static_cast<uint16_t>(entry);
+        to[0] = dbcs::Lead(pc);
+        to[1] = dbcs::Trail(pc);
+        to += 1 + (dbcs::Trail(pc) != 0);
+        at += 2;
+    }
+    i = at;
+    out = to;
+}
+
 }  // namespace
 
 constexpr uint16_t kNoDesignation = 0xFFFF;
@@ -344,8 +399,11 @@ uint32_t WriteHostBlock(FileHandle *handle, const uint8_t *in, uint32_t length) 
     uint8_t *const end = out + stream->count;
     const bool eucShifts = s.fromSet == sets::kEucJis0212;
     HalfRule halves[2] = {HalfRule(s.lowerSet), HalfRule(s.upperSet)};
+    QuickHalf quick[2] = {QuickHalf(halves[0]), QuickHalf(halves[1])};
     uint32_t i = 0;
     while (i < length && end - out >= 2) {
+        QuickRun(in, length, i, out, end, quick[0], quick[1], eucShifts);
+        if (i == length || end - out < 2) break;
         const uint8_t b = in[i];
         if (eucShifts ? (b == kEucKanaShift || b == kEucSupplementShift) : b == kEscape) {
             // The designations that JIS text changes at every run are taken
@@ -355,6 +413,7 @@ uint32_t WriteHostBlock(FileHandle *handle, const uint8_t *in, uint32_t length) 
             if (designated == kNoDesignation) break;
             s.lowerSet = designated;
             halves[0] = HalfRule(designated);
+            quick[0] = QuickHalf(halves[0]);
             i += 3;
             continue;
         }

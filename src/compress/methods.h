@@ -169,9 +169,10 @@ inline int PutBelow(FileHandle *handle, int value) {
 }
 
 // Puts `length` data bytes below, as one PutBelow per byte would: runs that
-// the text layer stores unchanged go down as blocks when it is the layer
-// below. False after a failure.
+// the character-set layer or the text layer pass as blocks go down as blocks.
+// False after a failure.
 inline bool PutBytesBelow(FileHandle *handle, const uint8_t *bytes, uint32_t length) {
+    if (handle->flags & kLayerCharset) return CharsetPutBytes(handle, bytes, length);
     uint32_t i = 0;
     while (i < length) {
         if ((handle->flags & (kLayerCharset | kLayerText)) == kLayerText && BlockPaths()) {

@@ -40,6 +40,14 @@ ErrorCode FilePosition(os::HANDLE file, uint32_t *position) {
     return Seek(file, 0, os::FILE_CURRENT, position);
 }
 
+// The file position as the stream's counts see it: behind the system's by the
+// bytes read ahead and not yet filled.
+ErrorCode LogicalPosition(const BufferedStream *stream, uint32_t *position) {
+    ErrorCode code = FilePosition(stream->file, position);
+    if (code == err::kNone) *position -= stream->aheadCount;
+    return code;
+}
+
 // Opens the file and wraps it in a new stream with the given mode.
 ErrorCode NewStream(const char *name, os::DWORD access, os::DWORD share, os::DWORD disposition,
                     uint32_t mode, BufferedStream **out) {
@@ -52,7 +60,7 @@ ErrorCode NewStream(const char *name, os::DWORD access, os::DWORD share, os::DWO
         return err::kOutOfMemory;
     }
     auto *stream = new (memory) BufferedStream{};
-    stream->cursor = stream->buffer;
+    stream->cursor = stream->window = stream->buffer;
     stream->file = file;
     stream->mode = mode;
     *out = stream;
@@ -122,26 +130,55 @@ bool BeginWriting(BufferedStream *stream) {
 
 }  // namespace
 
+namespace {
+
+// The next window of a reading stream: up to 4096 bytes read ahead, after
+// reading the area full when none are left. The window's size, or 0 at the
+// end of the file (count 0, so that every later GetByte tries the file
+// again), or -1 after recording a failed read.
+int NextWindow(BufferedStream *stream) {
+    if (stream->aheadCount == 0) {
+        os::DWORD n = 0;
+        if (!os::ReadFile(stream->file, stream->area, kStreamAreaSize, &n, nullptr)) {
+            FailStream(stream, LastSystemError());
+            return -1;
+        }
+        if (n == 0) {
+            stream->count = 0;
+            return 0;
+        }
+        stream->ahead = stream->area;
+        stream->aheadCount = n;
+    }
+    uint32_t n = stream->aheadCount < kStreamBufferSize ? stream->aheadCount : kStreamBufferSize;
+    stream->window = stream->cursor = stream->ahead;
+    stream->ahead += n;
+    stream->aheadCount -= n;
+    stream->count = n;
+    stream->filledTotal += n;
+    ++stream->bufferGeneration;
+    return static_cast<int>(n);
+}
+
+// Drops the bytes read ahead, when the stream moves or turns to writing.
+void DropAhead(BufferedStream *stream) {
+    stream->aheadCount = 0;
+    stream->ahead = nullptr;
+}
+
+}  // namespace
+
 int FillBuffer(BufferedStream *stream) {
     if (stream == nullptr) {
         SetThreadError(err::kInvalidHandle);
         return kStreamError;
     }
     if (!BeginReading(stream)) return kStreamError;
-    os::DWORD n = 0;
-    if (!os::ReadFile(stream->file, stream->buffer, kStreamBufferSize, &n, nullptr)) {
-        FailStream(stream, LastSystemError());
-        return kStreamError;
-    }
-    if (n == 0) {
-        stream->count = 0;  // every later GetByte tries the file again
-        return kStreamEnd;
-    }
-    ++stream->bufferGeneration;
-    stream->filledTotal += n;
-    stream->cursor = stream->buffer + 1;
-    stream->count = n - 1;
-    return stream->buffer[0];
+    int n = NextWindow(stream);
+    if (n < 0) return kStreamError;
+    if (n == 0) return kStreamEnd;
+    --stream->count;
+    return *stream->cursor++;
 }
 
 int FlushBuffer(BufferedStream *stream, int c) {
@@ -150,20 +187,41 @@ int FlushBuffer(BufferedStream *stream, int c) {
         return kStreamError;
     }
     if (!BeginWriting(stream)) return kStreamError;
-    auto pending = static_cast<uint32_t>(stream->cursor - stream->buffer);
+    auto pending = static_cast<uint32_t>(stream->cursor - stream->window);
+    if (stream->deferring && stream->count == 0 && pending > 0) {
+        // A full buffer during a layered write: its bytes move on into the
+        // area, and the area goes to the file only when it is full.
+        if (stream->window == stream->buffer) {
+            std::memcpy(stream->area, stream->buffer, pending);
+            stream->window = stream->area;
+            stream->cursor = stream->area + pending;
+        }
+        auto room = static_cast<uint32_t>(stream->area + kStreamAreaSize - stream->cursor);
+        if (room > 0) {
+            stream->count = room;
+            if (c == kStreamEnd) return 0xFF;
+            --stream->count;
+            *stream->cursor++ = static_cast<uint8_t>(c);
+            return c & 0xFF;
+        }
+    }
     if (pending > 0) {
         uint32_t taken = 0;
-        if (!WriteToFile(stream, stream->buffer, pending, taken)) {
-            // The bytes the system took leave the buffer, so that a later flush
-            // writes only the rest and nothing reaches the file twice.
-            std::memmove(stream->buffer, stream->buffer + taken, pending - taken);
-            stream->cursor = stream->buffer + (pending - taken);
+        if (!WriteToFile(stream, stream->window, pending, taken)) {
+            // The bytes the system took leave the window, so that a later
+            // flush writes only the rest and nothing reaches the file twice.
+            stream->window += taken;
             return kStreamError;
         }
     }
     ++stream->bufferGeneration;
-    stream->cursor = stream->buffer;
-    stream->count = kStreamBufferSize;
+    if (stream->deferring) {
+        stream->window = stream->cursor = stream->area;
+        stream->count = kStreamAreaSize;
+    } else {
+        stream->window = stream->cursor = stream->buffer;
+        stream->count = kStreamBufferSize;
+    }
     if (c == kStreamEnd) return 0xFF;
     --stream->count;
     *stream->cursor++ = static_cast<uint8_t>(c);
@@ -223,7 +281,7 @@ int CloseStream(BufferedStream *stream) {
     // writes nothing twice, and bytes written after the failure are not dropped
     // by a close that reports success.
     bool flushFailed = false;
-    if ((stream->mode & kModeWriting) && stream->cursor != stream->buffer)
+    if ((stream->mode & kModeWriting) && stream->cursor != stream->window)
         flushFailed = FlushBuffer(stream, kStreamEnd) == kStreamError;
     bool closed = os::CloseHandle(stream->file) != 0;
     ErrorCode closeError = closed ? err::kNone : LastSystemError();
@@ -266,6 +324,11 @@ int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32
     auto *out = static_cast<uint8_t *>(destination);
     uint32_t got = 0;
     while (got < length) {
+        if (stream->count == 0 && stream->aheadCount != 0) {
+            // Bytes read ahead by the layers come first, a window at a time.
+            if (!BeginReading(stream) || NextWindow(stream) < 0) return 0;
+            continue;
+        }
         if (stream->count == 0) {
             uint32_t wanted = length - got;
             if (wanted < kStreamBufferSize) {
@@ -307,7 +370,7 @@ int WriteBlock(BufferedStream *stream, const void *source, uint32_t length, uint
     while (done < length) {
         if (stream->count == 0 && FlushBuffer(stream, kStreamEnd) == kStreamError) return 0;
         uint32_t remaining = length - done;
-        if (stream->cursor == stream->buffer && remaining >= kStreamBufferSize) {
+        if (stream->cursor == stream->window && remaining >= kStreamBufferSize) {
             // Nothing is buffered: whole buffers' worth go straight to the file.
             uint32_t request = remaining - remaining % kStreamBufferSize;
             uint32_t taken = 0;
@@ -325,12 +388,38 @@ int WriteBlock(BufferedStream *stream, const void *source, uint32_t length, uint
     return 1;
 }
 
+bool EndDeferredWrites(BufferedStream *stream) {
+    stream->deferring = false;
+    // Nothing gathered: not writing, or the buffer never filled.
+    if (!(stream->mode & kModeWriting) || stream->window == stream->buffer) return true;
+    // The 4096-byte design would have written every full buffer but the last
+    // one before the call's end: all but the last 1-4096 bytes gathered.
+    auto pending = static_cast<uint32_t>(stream->cursor - stream->window);
+    bool ok = true;
+    if (pending > kStreamBufferSize) {
+        uint32_t due = pending - ((pending - 1) % kStreamBufferSize + 1);
+        uint32_t taken = 0;
+        ok = WriteToFile(stream, stream->window, due, taken);
+        stream->window += taken;
+        pending -= taken;
+    }
+    if (pending <= kStreamBufferSize) {
+        // After a failure `count` stays 0, so that the next byte tries again.
+        if (ok || stream->count != 0) stream->count = kStreamBufferSize - pending;
+        std::memmove(stream->buffer, stream->window, pending);
+        stream->window = stream->buffer;
+        stream->cursor = stream->buffer + pending;
+    }
+    ++stream->bufferGeneration;
+    return ok;
+}
+
 ErrorCode GetPosition(BufferedStream *stream, uint32_t *position) {
     if (stream == nullptr) return err::kInvalidHandle;
     uint32_t filePosition = 0;
-    ErrorCode code = FilePosition(stream->file, &filePosition);
+    ErrorCode code = LogicalPosition(stream, &filePosition);
     if (code != err::kNone) return code;
-    auto used = static_cast<uint32_t>(stream->cursor - stream->buffer);
+    auto used = static_cast<uint32_t>(stream->cursor - stream->window);
     if (filePosition == 0) *position = used;
     else if (stream->mode & kModeReading) *position = filePosition - stream->count;
     else *position = filePosition + used;
@@ -357,7 +446,8 @@ int SetPosition(BufferedStream *stream, int32_t offset, int32_t origin, uint32_t
     // too, so that the position of a stream that has neither read nor written
     // since is the file's own.
     stream->count = 0;
-    stream->cursor = stream->buffer;
+    stream->cursor = stream->window = stream->buffer;
+    DropAhead(stream);
     ++stream->bufferGeneration;
     uint32_t newPosition = 0;
     ErrorCode code = Seek(stream->file, distance,
@@ -405,7 +495,7 @@ ErrorCode InsertBuffer(BufferedStream *stream, const void *data, uint32_t length
     if (length > 0 && data == nullptr) return err::kInternal;
     stream->count = length;
     stream->mode |= kModeReading;
-    stream->cursor = stream->buffer;
+    stream->cursor = stream->window = stream->buffer;
     if (length > 0) std::memcpy(stream->buffer, data, length);
     ++stream->bufferGeneration;
     return err::kNone;
@@ -422,7 +512,7 @@ ErrorCode StreamBytesWritten(const BufferedStream *stream, uint32_t *count) {
     if (stream == nullptr) return err::kInvalidHandle;
     // Only a writing stream's buffer holds bytes still to be written.
     uint32_t pending = (stream->mode & kModeWriting)
-                           ? static_cast<uint32_t>(stream->cursor - stream->buffer)
+                           ? static_cast<uint32_t>(stream->cursor - stream->window)
                            : 0;
     *count = stream->writtenTotal + pending;
     return err::kNone;
@@ -432,32 +522,36 @@ ErrorCode MarkPosition(BufferedStream *stream) {
     if (stream == nullptr) return err::kInvalidHandle;
     StreamMark &mark = stream->mark;
     mark.count = stream->count;
-    mark.cursorOffset = static_cast<uint32_t>(stream->cursor - stream->buffer);
+    mark.cursorOffset = static_cast<uint32_t>(stream->cursor - stream->window);
     mark.mode = static_cast<uint16_t>(stream->mode);
     mark.filledTotal = stream->filledTotal;
     mark.bufferGeneration = stream->bufferGeneration;
     // A private copy of the unread bytes: whatever replaces the buffer later (a
     // fill, short or full, or inserted data), ReturnToMark brings them back.
     std::memcpy(mark.unread, stream->cursor, stream->count);
-    return FilePosition(stream->file, &mark.filePosition);
+    return LogicalPosition(stream, &mark.filePosition);
 }
 
 ErrorCode ReturnToMark(BufferedStream *stream) {
     if (stream == nullptr) return err::kInvalidHandle;
     const StreamMark &mark = stream->mark;
     uint32_t filePosition = 0;
-    ErrorCode code = FilePosition(stream->file, &filePosition);
+    ErrorCode code = LogicalPosition(stream, &filePosition);
     if (code != err::kNone) return code;
     if (filePosition != mark.filePosition) {
+        // The bytes read ahead lie beyond the mark: the file is read again
+        // from there.
         code = Seek(stream->file, mark.filePosition, os::FILE_BEGIN, nullptr);
         if (code != err::kNone) return code;
+        DropAhead(stream);
     }
     if (stream->bufferGeneration != mark.bufferGeneration) {
         std::memcpy(stream->buffer + mark.cursorOffset, mark.unread, mark.count);
+        stream->window = stream->buffer;
         ++stream->bufferGeneration;
     }
     stream->count = mark.count;
-    stream->cursor = stream->buffer + mark.cursorOffset;
+    stream->cursor = stream->window + mark.cursorOffset;
     stream->filledTotal = mark.filledTotal;
     stream->mode = (stream->mode & ~0xFFFFu) | mark.mode;
     return err::kNone;

@@ -2,6 +2,17 @@
 // the lowest layer of every KXFILE. The layers above take bytes from it one at
 // a time (GetByte) and give bytes to it one at a time (PutByte); unlayered
 // reads and writes move whole blocks (ReadBlock, WriteBlock).
+//
+// Behind the buffer the stream keeps a larger area, so that the system is
+// called once per kStreamAreaSize bytes rather than once per 4096 while the
+// layers work through a file. Reading, a fill reads the area full and hands it
+// out 4096 bytes at a time (the "window" the cursor walks), exactly as
+// successive 4096-byte fills would: the counts, positions and marks are those
+// of the bytes handed out, and the bytes read ahead are invisible. Writing,
+// the area gathers full buffers only during one layered write
+// (BeginDeferredWrites to EndDeferredWrites); at its end the file holds what
+// 4096-byte flushes would have written by then, and the rest is back in the
+// buffer. Between calls the stream is as the 4096-byte design leaves it.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +23,8 @@
 namespace kx {
 
 constexpr uint32_t kStreamBufferSize = 4096;
+// The read-ahead and write-gathering area: a multiple of the buffer's size.
+constexpr uint32_t kStreamAreaSize = 16 * kStreamBufferSize;
 
 // Results of the byte operations besides a byte (0-255).
 constexpr int kStreamEnd = -1;    // end of data
@@ -46,8 +59,12 @@ struct StreamMark {
 };
 
 struct BufferedStream {
-    uint32_t count;            // reading: unread bytes left in the buffer; writing: free bytes left
-    uint8_t *cursor;           // the next byte of the buffer to read or write
+    uint32_t count;            // reading: unread bytes left in the window; writing: free bytes left
+    uint8_t *cursor;           // the next byte of the window to read or write
+    // Reading: the bytes of the last fill (the buffer, or 4096 bytes of the
+    // area). Writing: the first byte not yet given to the system (in the
+    // buffer, or in the area while a layered write gathers).
+    uint8_t *window;
     uint8_t buffer[kStreamBufferSize];
     os::HANDLE file;           // the system file handle
     uint32_t mode;             // kMode* bits
@@ -55,6 +72,10 @@ struct BufferedStream {
     uint32_t writtenTotal;     // bytes the system reported written by all flushes
     uint32_t bufferGeneration; // changes whenever the buffer's bytes are replaced
     StreamMark mark;           // filled by MarkPosition
+    uint8_t *ahead;            // reading: the first byte read from the file but not yet filled
+    uint32_t aheadCount;       // reading: how many bytes from `ahead` on; 0 when not reading
+    bool deferring;            // writing: a layered write gathers full buffers in the area
+    uint8_t area[kStreamAreaSize];
 };
 
 // Out-of-line halves of the byte operations. FillBuffer is called only when
@@ -110,6 +131,14 @@ ErrorCode AppendStream(const char *name, uint32_t appendFlags, uint32_t openMode
                        BufferedStream **out);
 // 0, kStreamError (closed, but the final flush failed; recorded) or an ErrorCode.
 int CloseStream(BufferedStream *stream);
+
+// A layered write begins and ends: in between, a full buffer moves on into the
+// area instead of going to the file, and the area goes to the file when full.
+// EndDeferredWrites writes what 4096-byte flushes would have written by then
+// and keeps the rest (at most 4096 bytes) in the buffer; false after recording
+// a failed write.
+inline void BeginDeferredWrites(BufferedStream *stream) { stream->deferring = true; }
+bool EndDeferredWrites(BufferedStream *stream);
 
 // 1 with the bytes moved in `count`, or 0 after recording the cause.
 int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32_t *count);

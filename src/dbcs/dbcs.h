@@ -67,6 +67,10 @@ public:
     // 16 bits.
     static constexpr uint32_t kConverted = 0x10000;
 
+    // The set's 256 row pointers (each null until its row is built), or null
+    // when the set's rows are not kept: for loops that hold them in a register.
+    const std::atomic<const uint32_t *> *Rows() const { return rows_; }
+
 private:
     bool ConvertSlowly(uint16_t code, uint16_t &out) const;
 

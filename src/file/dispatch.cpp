@@ -16,12 +16,31 @@ int DispatchRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *co
     return ReadBlock(handle->stream, buffer, length, count);
 }
 
-int DispatchWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count) {
+namespace {
+
+int LayeredWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count) {
     if (handle->flags & (kLayerCompression | kLayerRecordMode))
         return CompressionWrite(handle, buffer, length, count);
     if (handle->flags & kLayerCharset) return CharsetWrite(handle, buffer, length, count);
-    if (handle->flags & kLayerText) return TextWrite(handle, buffer, length, count);
-    return WriteBlock(handle->stream, buffer, length, count);
+    return TextWrite(handle, buffer, length, count);
+}
+
+}  // namespace
+
+// A layered write gathers the stream's full buffers and writes them in larger
+// pieces; when it returns, the file holds what 4096-byte flushes would have
+// written (EndDeferredWrites).
+int DispatchWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count) {
+    if ((handle->flags & (kLayerCompression | kLayerRecordMode | kLayerCharset | kLayerText)) == 0)
+        return WriteBlock(handle->stream, buffer, length, count);
+    if (handle->stream == nullptr) return LayeredWrite(handle, buffer, length, count);
+    BeginDeferredWrites(handle->stream);
+    int ok = LayeredWrite(handle, buffer, length, count);
+    if (!EndDeferredWrites(handle->stream) && ok) {
+        *count = 0;
+        ok = 0;
+    }
+    return ok;
 }
 
 // From the top down, each layer writes what it still holds: the character-set

@@ -1,8 +1,9 @@
 // The block paths of the layers against their value-at-a-time paths: seeded
 // random files, text-like and binary, read through every method, record mode
 // and the text layer alone, with and without the text layer and under several
-// of its options, in reads and writes of odd sizes. Both ways must give the same
-// compressed bytes, the same expanded files and the same expanded counts.
+// of its options, written with and without a single-byte translation, in
+// reads and writes of odd sizes. Both ways must give the same compressed
+// bytes, the same expanded files and the same expanded counts.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -17,6 +18,9 @@
 namespace {
 
 using kxtest::Layers;
+
+constexpr uint16_t kCp437 = 31;
+constexpr uint16_t kLatin1 = 15;
 
 // Lines of words with the bytes the layers act on mixed in: single spaces and
 // runs of spaces (some at a line's end), tabs, CR LF, lone CR and LF, Ctrl-Z,
@@ -82,7 +86,8 @@ protected:
 
     // Reads and writes with the sizes drawn from `seed`, so that both ways
     // get the same sizes.
-    Outcome Run(bool blocks, uint32_t method, const TextOptions &text, uint32_t seed) {
+    // `translate`: the writing side also translates code page 437 to ISO 8859-1.
+    Outcome Run(bool blocks, uint32_t method, const TextOptions &text, bool translate, uint32_t seed) {
         kx::testing::SetBlockPaths(blocks);
         std::mt19937 random(seed);
         Outcome outcome;
@@ -92,7 +97,8 @@ protected:
         EXPECT_TRUE(kxtest::ReadAll(in, ReadSizes(random, method), outcome.packed));
         kxFileClose(in);
 
-        KXFILE out = kxtest::CreateWriting("C:\\out.bin", {text.write, text.tabWidth, method});
+        const kxtest::Layers writing{text.write, text.tabWidth, method, translate ? kCp437 : uint16_t{0}, kLatin1};
+        KXFILE out = kxtest::CreateWriting("C:\\out.bin", writing);
         EXPECT_NE(out, nullptr);
         if (out == nullptr) return outcome;
         // Record mode takes whole records, prefixes and pad bytes in one buffer.
@@ -104,7 +110,7 @@ protected:
         outcome.expanded = ReadFile(Posix('C', "out.bin"));
 
         if (method != 32) {  // random bytes are no records
-            KXFILE noise = kxtest::CreateWriting("C:\\noise.bin", {text.write, text.tabWidth, method});
+            KXFILE noise = kxtest::CreateWriting("C:\\noise.bin", writing);
             EXPECT_NE(noise, nullptr);
             if (noise == nullptr) return outcome;
             for (int i = 0; i < 40; ++i) {
@@ -138,15 +144,17 @@ TEST_F(BlockPaths, GiveWhatTheValueAtATimePathsGive) {
         WriteFile(Posix('C', "in.bin"), file);
         for (uint32_t method : {0u, 1u, 2u, 4u, 8u, 32u}) {
             for (const TextOptions &options : kTextOptions) {
+                // Every other setting writes through a translation.
+                const bool translate = (round + (&options - kTextOptions)) % 2 == 1;
                 // Record mode needs records shorter than 32768 bytes.
                 const uint32_t recordEnds = TXT_READ_CR_ENDS_RECORD | TXT_READ_LF_ENDS_RECORD |
                                             TXT_READ_CRLF_ENDS_RECORD;
                 if (method == 32 && text && (options.read & recordEnds) == 0) continue;
                 const uint32_t seed = static_cast<uint32_t>(random());
-                Outcome valueAtATime = Run(false, method, options, seed);
-                Outcome blocks = Run(true, method, options, seed);
+                Outcome valueAtATime = Run(false, method, options, translate, seed);
+                Outcome blocks = Run(true, method, options, translate, seed);
                 SCOPED_TRACE(testing::Message() << "round " << round << ", method " << method
-                                                << ", read options " << options.read);
+                                                << ", read options " << options.read << ", translated " << translate);
                 EXPECT_TRUE(blocks.packed == valueAtATime.packed);
                 EXPECT_TRUE(blocks.expanded == valueAtATime.expanded);
                 EXPECT_EQ(blocks.expandedCount, valueAtATime.expandedCount);

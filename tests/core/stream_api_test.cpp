@@ -59,6 +59,30 @@ TEST_F(StreamApi, CopiesFilesByteForByte) {
     }
 }
 
+// A layered write gathers full buffers and writes them in larger pieces; when
+// each call returns, the file holds what 4096-byte flushes would have written
+// by then: every full buffer but the last.
+TEST_F(StreamApi, LayeredWritesLeaveTheFileAsFullBuffersWould) {
+    Name target("C:\\layered.txt");
+    KXFILE out = kxFileCreate(target.text, 1);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(kxFileSetCharsetFlags(out, 31, 15, CSF_TRANSLATE, 0), 0);  // letters stay letters
+    std::string all;
+    for (uint32_t size : {1u, 4095u, 4096u, 1u, 4097u, 65535u, 65536u, 65537u, 200000u, 3u}) {
+        std::string data(size, '\0');
+        for (char &c : data) c = static_cast<char>('a' + (all.size() + (&c - data.data())) % 26);
+        uint32_t put = 0;
+        ASSERT_EQ(kxFileWrite(out, data.data(), size, &put), 1);
+        all += data;
+        const std::string onDisk = ReadFile(Posix('C', "layered.txt"));
+        EXPECT_EQ(onDisk.size(), (all.size() - 1) / 4096 * 4096) << "after " << all.size() << " bytes";
+        EXPECT_TRUE(all.compare(0, onDisk.size(), onDisk) == 0);
+        EXPECT_EQ(kxFileGetBytesWritten(out, 1), all.size());
+    }
+    EXPECT_EQ(kxFileClose(out), 1);
+    EXPECT_TRUE(ReadFile(Posix('C', "layered.txt")) == all);
+}
+
 TEST_F(StreamApi, OpeningCutsLongNamesOnlyOnAShortNameVolume) {
     KXTEST_NEEDS_SHORT_NAME_VOLUME();
     WriteFile(Posix('A', "reportlo"), "short");

@@ -12,12 +12,14 @@
 
 namespace kxtest {
 
-// The layers a test switches on: text options (0: none) with a tab width, and
-// a compression method (0: none, 32: record mode).
+// The layers a test switches on: text options (0: none) with a tab width, a
+// compression method (0: none, 32: record mode), and a translation between
+// two character sets (from 0: none).
 struct Layers {
     uint32_t text = 0;
     uint32_t tabWidth = 8;
     uint32_t method = 0;
+    uint16_t from = 0, to = 0;
 };
 
 // "41 42 0d" -> the bytes; spaces between bytes are optional.
