@@ -38,8 +38,9 @@ KXEXPORT int32_t KXAPI kxFileSetCharsetState(KXFILE file, int32_t on) {
         }
         CharsetState *s = file->charset;
         if ((file->flags & kLayerCharset) == 0 || s == nullptr) return err::kNone;
-        // Bytes already written reach the file as they were translated; the
-        // flush's own failure is recorded by the stream and not reported here.
+        // Bytes already written reach the file as they were translated. A
+        // failed flush keeps its bytes in the buffer: the next write, flush or
+        // close tries them again and reports the failure then.
         if (file->stream != nullptr && (file->stream->mode & kModeWriting))
             FlushBuffer(file->stream, kStreamEnd);
         if (on != 0 && (s->stateFlags & CSF_TRANSLATE)) s->stateFlags |= CSF_ACTIVE;

@@ -50,7 +50,7 @@ bool ShiftJisBlocks(const FileHandle *handle, const CharsetState &s) {
 int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *count) {
     if (!LayerEntryReady(handle, buffer, length, count, true)) return 0;
     if (handle->charset == nullptr) {
-        SetThreadError(err::kInvalidHandle);
+        handle->stream->error = err::kInvalidHandle;
         return 0;
     }
     CharsetState &s = *handle->charset;

@@ -117,7 +117,7 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
     if (!LayerEntryReady(handle, buffer, length, count, false)) return 0;
     CharsetState *s = handle->charset;
     if (s == nullptr) {
-        SetThreadError(err::kInvalidHandle);
+        handle->stream->error = err::kInvalidHandle;
         return 0;
     }
     const auto *in = static_cast<const uint8_t *>(buffer);
@@ -158,8 +158,8 @@ ErrorCode CharsetClose(FileHandle *handle) {
     s.outputQueue[0] = 0;
     // A file that ends in an accent keeps it: the dead key is written as its
     // own character, translated as any other byte would be. A handle that is
-    // reading now gets nothing; a failed write is recorded by the stream and
-    // the close goes on, as with the text layer's closing bytes.
+    // reading now gets nothing; a failed write is kept by the stream and the
+    // close goes on, as with the text layer's closing bytes.
     if (s.bufferCursor == nullptr && !CanWriteNow(handle->stream)) return err::kNone;
     uint16_t v = kDeadKeys[pending];
     if (s.stateFlags & CSF_ACTIVE) v = s.table[v];

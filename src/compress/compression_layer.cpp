@@ -27,7 +27,7 @@ int CompressionRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t 
     if (handle->flags & kLayerRecordMode) return RecordRead(handle, out, length, count);
     CompressionState *state = handle->compression;
     if (state == nullptr) {
-        SetThreadError(err::kInternal);
+        handle->stream->error = err::kInternal;
         return 0;
     }
     switch (state->method) {
@@ -39,7 +39,7 @@ int CompressionRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t 
     case kMethodRankRaw:
         return RankRead(handle, *state, out, length, count);
     default:
-        SetThreadError(err::kMisc);  // the number was taken unchecked when set
+        handle->stream->error = err::kMisc;  // the number was taken unchecked when set
         return 0;
     }
 }
@@ -50,7 +50,7 @@ int CompressionWrite(FileHandle *handle, const void *buffer, uint32_t length, ui
     if (handle->flags & kLayerRecordMode) return RecordWrite(handle, in, length, count);
     CompressionState *state = handle->compression;
     if (state == nullptr) {
-        SetThreadError(err::kInternal);
+        handle->stream->error = err::kInternal;
         return 0;
     }
     switch (state->method) {
@@ -62,7 +62,7 @@ int CompressionWrite(FileHandle *handle, const void *buffer, uint32_t length, ui
     case kMethodRankRaw:
         return RankWrite(handle, *state, in, length, count);
     default:
-        SetThreadError(err::kMisc);
+        handle->stream->error = err::kMisc;
         return 0;
     }
 }

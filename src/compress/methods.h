@@ -49,6 +49,10 @@ class BelowReader {
 public:
     explicit BelowReader(FileHandle *handle) : handle_(handle) { Reload(); }
 
+    // Keeps the code of a failure the reading layer found itself, for the
+    // export to record.
+    void Fail(ErrorCode code) { handle_->stream->error = code; }
+
     int operator()() {
         if (at_ != end_ && static_cast<uint32_t>(*at_ - plainLow_) < plainSpan_) [[likely]]
             return *at_++;

@@ -66,7 +66,7 @@ int FailRead(RecordState &state, const ReadFields &before) {
 // Reads the rest of the open record into the hold, behind the bytes it still
 // holds, and keeps the value that ended it for the reads that deliver it.
 // `length` comes in as the record's bytes already stored and goes out as its
-// total length. 0 on failure, after recording it. The hold has room: the bytes
+// total length. 0 on failure, its code kept in the stream. The hold has room: the bytes
 // before its start went into this read's buffer as part of the same record,
 // so what it holds never exceeds the record's length.
 int ReadAhead(BelowReader &below, RecordState &state, int32_t &length) {
@@ -81,7 +81,7 @@ int ReadAhead(BelowReader &below, RecordState &state, int32_t &length) {
             break;
         }
         if (total == kLongestRecord) {
-            SetThreadError(err::kRecordTooLong);
+            below.Fail(err::kRecordTooLong);
             return 0;
         }
         state.hold[at++] = static_cast<uint8_t>(v);
@@ -145,7 +145,7 @@ int ReadRecords(RecordState &state, BelowReader &below, uint8_t *buffer, uint32_
         if (v != kStreamEnd && v != kValueRecordEnd) {
             if (!continuation) {
                 if (recordLength == kLongestRecord) {
-                    SetThreadError(err::kRecordTooLong);
+                    below.Fail(err::kRecordTooLong);
                     return FailRead(state, before);
                 }
                 ++recordLength;
@@ -272,7 +272,7 @@ int RecordWrite(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint
             }
             if (prefix > kLargestPrefix) {
                 state.writeStep = kRecordPrefixLow;  // the frame is refused whole
-                SetThreadError(err::kRecordTooLong);
+                handle->stream->error = err::kRecordTooLong;
                 return 0;
             }
             state.left = static_cast<uint16_t>(prefix);

@@ -23,7 +23,8 @@ inline uint16_t StreamGetValue(BufferedStream *stream) {
 
 // Checks shared by every layer's read and write entry, as the block operations
 // make them: a count to fill (set to 0 here), memory for `length` bytes, and a
-// stream that may go in the asked direction now. False after recording 16 or 1.
+// stream that may go in the asked direction now. False with 16 or 1 kept in the
+// stream, or without a stream.
 bool LayerEntryReady(FileHandle *handle, const void *buffer, uint32_t length, uint32_t *count,
                      bool reading);
 

@@ -74,11 +74,11 @@ void FreeStream(BufferedStream *stream) {
 
 
 void FailStream(BufferedStream *stream, ErrorCode code) {
-    SetThreadError(code);
+    stream->error = code;
     stream->count = 0;
 }
 
-// Writes `length` bytes straight to the file; records a failure (the mapped
+// Writes `length` bytes straight to the file; keeps a failure (the mapped
 // error, or 12 when the system took fewer bytes) and reports how many it took.
 bool WriteToFile(BufferedStream *stream, const uint8_t *data, uint32_t length, uint32_t &taken) {
     os::DWORD written = 0;
@@ -102,14 +102,22 @@ bool WriteToFile(BufferedStream *stream, const uint8_t *data, uint32_t length, u
 // be written stay for the direction the stream is going.
 bool ReadingAllowed(BufferedStream *stream) {
     if ((stream->mode & (kModeReading | kModeUpdate)) && !(stream->mode & kModeWriting)) return true;
-    SetThreadError(err::kAccessDenied);
+    stream->error = err::kAccessDenied;
     return false;
 }
 
 bool WritingAllowed(BufferedStream *stream) {
     if ((stream->mode & (kModeWriting | kModeUpdate)) && !(stream->mode & kModeReading)) return true;
-    SetThreadError(err::kAccessDenied);
+    stream->error = err::kAccessDenied;
     return false;
+}
+
+ErrorCode TakeStreamError(BufferedStream *stream) {
+    if (stream == nullptr) return err::kInvalidHandle;
+    ErrorCode code = stream->error;
+    stream->error = err::kNone;
+    // A failure that kept no code is the library's own fault, not the caller's.
+    return code != err::kNone ? code : err::kInternal;
 }
 
 namespace {
@@ -135,7 +143,7 @@ namespace {
 // The next window of a reading stream: up to 4096 bytes read ahead, after
 // reading the area full when none are left. The window's size, or 0 at the
 // end of the file (count 0, so that every later GetByte tries the file
-// again), or -1 after recording a failed read.
+// again), or -1 after a failed read (its code kept).
 int NextWindow(BufferedStream *stream) {
     if (stream->aheadCount == 0) {
         os::DWORD n = 0;
@@ -169,10 +177,7 @@ void DropAhead(BufferedStream *stream) {
 }  // namespace
 
 int FillBuffer(BufferedStream *stream) {
-    if (stream == nullptr) {
-        SetThreadError(err::kInvalidHandle);
-        return kStreamError;
-    }
+    if (stream == nullptr) return kStreamError;
     if (!BeginReading(stream)) return kStreamError;
     int n = NextWindow(stream);
     if (n < 0) return kStreamError;
@@ -182,10 +187,7 @@ int FillBuffer(BufferedStream *stream) {
 }
 
 int FlushBuffer(BufferedStream *stream, int c) {
-    if (stream == nullptr) {
-        SetThreadError(err::kInvalidHandle);
-        return kStreamError;
-    }
+    if (stream == nullptr) return kStreamError;
     if (!BeginWriting(stream)) return kStreamError;
     auto pending = static_cast<uint32_t>(stream->cursor - stream->window);
     if (stream->deferring && stream->count == 0 && pending > 0) {
@@ -271,46 +273,34 @@ ErrorCode AppendStream(const char *name, uint32_t appendFlags, uint32_t openMode
     return err::kNone;
 }
 
-int CloseStream(BufferedStream *stream) {
-    if (stream == nullptr) {
-        SetThreadError(err::kInvalidHandle);
-        return err::kInvalidHandle;
-    }
+ErrorCode CloseStream(BufferedStream *stream) {
+    if (stream == nullptr) return err::kInvalidHandle;
     // Bytes still in the buffer are written, also after an earlier failure: a
     // failed flush keeps only the bytes the system did not take, so trying again
     // writes nothing twice, and bytes written after the failure are not dropped
     // by a close that reports success.
-    bool flushFailed = false;
-    if ((stream->mode & kModeWriting) && stream->cursor != stream->window)
-        flushFailed = FlushBuffer(stream, kStreamEnd) == kStreamError;
+    ErrorCode flushError = err::kNone;
+    if ((stream->mode & kModeWriting) && stream->cursor != stream->window &&
+        FlushBuffer(stream, kStreamEnd) == kStreamError)
+        flushError = TakeStreamError(stream);
     bool closed = os::CloseHandle(stream->file) != 0;
     ErrorCode closeError = closed ? err::kNone : LastSystemError();
     // The stream's memory goes in every case: the handle that owned it is gone.
     FreeStream(stream);
-    if (!closed) {
-        SetThreadError(closeError);
-        return closeError;
-    }
-    return flushFailed ? kStreamError : 0;
+    return closed ? flushError : closeError;
 }
 
 namespace {
 
 // The arguments of a block read or write: a stream, an out count (set to 0
-// here) and memory for `length` bytes. False after recording 11 or 16.
+// here) and memory for `length` bytes. False without a stream, or after
+// keeping 16 in the stream.
 bool BlockArgumentsValid(BufferedStream *stream, const void *memory, uint32_t length,
                          uint32_t *count) {
-    if (stream == nullptr) {
-        SetThreadError(err::kInvalidHandle);
-        return false;
-    }
-    if (count == nullptr) {
-        SetThreadError(err::kInternal);
-        return false;
-    }
-    *count = 0;
-    if (length > 0 && memory == nullptr) {
-        SetThreadError(err::kInternal);
+    if (stream == nullptr) return false;
+    if (count != nullptr) *count = 0;
+    if (count == nullptr || (length > 0 && memory == nullptr)) {
+        stream->error = err::kInternal;
         return false;
     }
     return true;
@@ -468,17 +458,14 @@ int GetStreamSize(BufferedStream *stream, uint32_t *size) {
 }
 
 int TruncateStream(BufferedStream *stream) {
-    if (stream == nullptr) {
-        SetThreadError(err::kInvalidHandle);
-        return 0;
-    }
+    if (stream == nullptr) return 0;
     if (FlushBuffer(stream, kStreamEnd) == kStreamError) return 0;
     os::DWORD written = 0;
     // The file is cut at the current position: a zero-length write alone would
     // leave it whole on most file systems, which is not what a caller asks for.
     if (!os::WriteFile(stream->file, stream->buffer, 0, &written, nullptr) ||
         !os::SetEndOfFile(stream->file)) {
-        SetThreadError(LastSystemError());
+        stream->error = LastSystemError();
         return 0;
     }
     return 1;

@@ -28,14 +28,14 @@ constexpr uint32_t kStreamAreaSize = 16 * kStreamBufferSize;
 
 // Results of the byte operations besides a byte (0-255).
 constexpr int kStreamEnd = -1;    // end of data
-constexpr int kStreamError = -2;  // an error, already recorded as the thread's last error
+constexpr int kStreamError = -2;  // an error, its code kept in the stream's `error`
 
 // Bits of BufferedStream::mode.
 constexpr uint32_t kModeReading = 1;  // read-only, or an update stream that has read since positioned
 constexpr uint32_t kModeWriting = 2;  // write-only, or an update stream that has written since positioned
 constexpr uint32_t kModeUpdate = 4;   // may go either way, repositioned between the two
-// A failed fill or flush is not remembered in the mode: the failure is
-// recorded and reported by the call, and the stream keeps what the system did
+// A failed fill or flush is not remembered in the mode: its code is kept for
+// the call to report, and the stream keeps what the system did
 // not take, so that a later flush (or the close) may still write it.
 
 // Bits of the open-mode byte.
@@ -75,6 +75,10 @@ struct BufferedStream {
     uint8_t *ahead;            // reading: the first byte read from the file but not yet filled
     uint32_t aheadCount;       // reading: how many bytes from `ahead` on; 0 when not reading
     bool deferring;            // writing: a layered write gathers full buffers in the area
+    // The code of the failure a call on the stream met, kept by the stream or
+    // layer function that failed until the export that made the call records
+    // it (TakeStreamError): nothing below the exports records an error.
+    ErrorCode error;
     uint8_t area[kStreamAreaSize];
 };
 
@@ -106,8 +110,8 @@ inline int PutByte(BufferedStream *stream, int byte) {
 
 // Whether the stream may take a read (or a write) now: an update stream that is
 // writing must be positioned before it reads, and the other way round; a
-// read-only stream never writes and a write-only one never reads. False after
-// recording 1 "Access denied". The byte operations rely on their callers for
+// read-only stream never writes and a write-only one never reads. False with
+// 1 "Access denied" kept in the stream. The byte operations rely on their callers for
 // this: with bytes in the buffer, `count` means unread bytes only while reading.
 // Takes `n` of the bytes waiting in a reading stream's buffer (at most
 // `count`), as n GetByte calls would.
@@ -116,7 +120,7 @@ inline void SkipBuffered(BufferedStream *stream, uint32_t n) {
     stream->count -= n;
 }
 
-// Whether the stream may take a byte now, asked without recording anything: a
+// Whether the stream may take a byte now, asked without keeping anything: a
 // stream that can write and is not reading.
 inline bool CanWriteNow(const BufferedStream *stream) {
     return stream != nullptr && (stream->mode & (kModeWriting | kModeUpdate)) && !(stream->mode & kModeReading);
@@ -125,22 +129,29 @@ inline bool CanWriteNow(const BufferedStream *stream) {
 bool ReadingAllowed(BufferedStream *stream);
 bool WritingAllowed(BufferedStream *stream);
 
+// The code of the stream's last failure, for the export that met it to
+// record; the stream keeps none after. 11 without a stream; 16 when the
+// failure kept no code.
+ErrorCode TakeStreamError(BufferedStream *stream);
+
 ErrorCode OpenStream(const char *name, uint32_t openMode, BufferedStream **out);
 ErrorCode CreateStream(const char *name, uint32_t openMode, BufferedStream **out);
 ErrorCode AppendStream(const char *name, uint32_t appendFlags, uint32_t openMode,
                        BufferedStream **out);
-// 0, kStreamError (closed, but the final flush failed; recorded) or an ErrorCode.
-int CloseStream(BufferedStream *stream);
+// Closes the file and frees the stream, in every case; the final flush's
+// failure or the close's own, else kNone.
+ErrorCode CloseStream(BufferedStream *stream);
 
 // A layered write begins and ends: in between, a full buffer moves on into the
 // area instead of going to the file, and the area goes to the file when full.
 // EndDeferredWrites writes what 4096-byte flushes would have written by then
-// and keeps the rest (at most 4096 bytes) in the buffer; false after recording
-// a failed write.
+// and keeps the rest (at most 4096 bytes) in the buffer; false after a failed
+// write (its code kept in the stream).
 inline void BeginDeferredWrites(BufferedStream *stream) { stream->deferring = true; }
 bool EndDeferredWrites(BufferedStream *stream);
 
-// 1 with the bytes moved in `count`, or 0 after recording the cause.
+// 1 with the bytes moved in `count`, or 0 with the cause kept in the stream
+// (0 alone without a stream).
 int ReadBlock(BufferedStream *stream, void *destination, uint32_t length, uint32_t *count);
 int WriteBlock(BufferedStream *stream, const void *source, uint32_t length, uint32_t *count);
 
@@ -148,6 +159,7 @@ ErrorCode GetPosition(BufferedStream *stream, uint32_t *position);
 // An ErrorCode, or kStreamError when the flush before the move failed.
 int SetPosition(BufferedStream *stream, int32_t offset, int32_t origin, uint32_t *position);
 int GetStreamSize(BufferedStream *stream, uint32_t *size);
+// 1, or 0 with the cause kept in the stream (0 alone without a stream).
 int TruncateStream(BufferedStream *stream);
 ErrorCode InsertBuffer(BufferedStream *stream, const void *data, uint32_t length);
 ErrorCode StreamBytesRead(const BufferedStream *stream, uint32_t *count);

@@ -115,24 +115,25 @@ KXEXPORT KXFILE KXAPI kxFileAppend2(const char *name, int32_t skipCtrlZ, int32_t
 
 KXEXPORT int32_t KXAPI kxFileClose(KXFILE file) {
     return Guarded<int32_t>(0, [&] {
-        if (file == nullptr) {
-            SetThreadError(err::kInvalidHandle);
-            return 0;
-        }
+        if (file == nullptr) return Failed<int32_t>(err::kInvalidHandle, 0);
         ErrorCode code = CloseLayers(file);
-        if (code != err::kNone) {
-            SetThreadError(code);
-            return 0;
-        }
-        int closed = CloseStream(file->stream);
+        if (code != err::kNone) return Failed<int32_t>(code, 0);
+        code = CloseStream(file->stream);
         file->stream = nullptr;
         FreeFileHandle(file);
-        return closed == 0 ? 1 : 0;
+        return ExportResult(code);
     });
 }
 
 namespace kx {
 namespace {
+
+// Records the failure that a call on the handle's stream met (the stream or
+// layer function that failed kept its code in the stream) and gives `failure`.
+template <typename Result>
+Result StreamFailed(KXFILE file, Result failure) {
+    return Failed<Result>(TakeStreamError(file->stream), failure);
+}
 
 // kxFileRead and kxFileWrite: the call goes to the handle's top layer; on
 // success the count moved is reported and added to `total`, on failure the
@@ -141,14 +142,13 @@ template <typename Buffer, typename Dispatch>
 int32_t MoveBytes(KXFILE file, Buffer buffer, uint32_t length, uint32_t *count,
                   uint32_t FileHandle::*total, Dispatch dispatch) {
     return Guarded<int32_t>(0, [&] {
+        if (count) *count = 0;
+        if (file == nullptr) return Failed<int32_t>(err::kInvalidHandle, 0);
         uint32_t moved = 0;
-        int ok = 0;
-        if (file == nullptr) SetThreadError(err::kInvalidHandle);
-        else ok = dispatch(file, buffer, length, &moved);
-        if (!ok) moved = 0;
+        if (!dispatch(file, buffer, length, &moved)) return StreamFailed<int32_t>(file, 0);
         if (count) *count = moved;
-        if (ok) file->*total += moved;
-        return ok;
+        file->*total += moved;
+        return 1;
     });
 }
 
@@ -170,7 +170,7 @@ KXEXPORT int32_t KXAPI kxFileFlush(KXFILE file) {
             SetThreadError(err::kInvalidHandle);
             return 0;
         }
-        return FlushBuffer(file->stream, kStreamEnd) == kStreamError ? 0 : 1;
+        return FlushBuffer(file->stream, kStreamEnd) == kStreamError ? StreamFailed<int32_t>(file, 0) : 1;
     });
 }
 
@@ -186,13 +186,16 @@ KXEXPORT int32_t KXAPI kxFileSetPos(KXFILE file, int32_t origin, int32_t *positi
         }
         // A move from the current position by 0 only asks where the stream
         // stands: the layers keep what they hold. Any other call moves.
+        // The result is -2 when a flush before the move failed, or the
+        // ErrorCode of the move; either way the cause is recorded.
         if (!(origin == 1 && *position == 0)) {
             int held = RepositionLayers(file);
-            if (held != 0) return held;
+            if (held != 0) return StreamFailed<int32_t>(file, held);
         }
         uint32_t newPosition = 0;
         int result = SetPosition(file->stream, *position, origin, &newPosition);
-        if (result != 0) return result;  // not recorded: -2's cause already is
+        if (result == kStreamError) return StreamFailed<int32_t>(file, result);
+        if (result != 0) return Failed<int32_t>(static_cast<ErrorCode>(result), result);
         *position = static_cast<int32_t>(newPosition);
         return 0;
     });
@@ -206,18 +209,16 @@ KXEXPORT uint32_t KXAPI kxFileGetSize(KXFILE file) {
         }
         uint32_t size = 0;
         int result = GetStreamSize(file->stream, &size);
-        if (result == kStreamError) return 0;  // the flush recorded its cause
-        if (result != 0) {
-            SetThreadError(static_cast<ErrorCode>(result));
-            return 0;
-        }
+        if (result == kStreamError) return StreamFailed<uint32_t>(file, 0);  // the flush before the size
+        if (result != 0) return Failed<uint32_t>(static_cast<ErrorCode>(result), 0);
         return size;
     });
 }
 
 KXEXPORT int32_t KXAPI kxFileTruncate(KXFILE file) {
     return Guarded<int32_t>(0, [&] {
-        return file == nullptr ? Failed<int32_t>(err::kInvalidHandle, 0) : TruncateStream(file->stream);
+        if (file == nullptr) return Failed<int32_t>(err::kInvalidHandle, 0);
+        return TruncateStream(file->stream) ? 1 : StreamFailed<int32_t>(file, 0);
     });
 }
 
@@ -228,7 +229,7 @@ KXEXPORT int32_t KXAPI kxFileInsertData(KXFILE file, const void *data, uint32_t 
             return 0;
         }
         // The given-back bytes are read again through every layer from its start.
-        if (RepositionLayers(file) != 0) return 0;  // writing held bytes failed; the stream recorded why
+        if (RepositionLayers(file) != 0) return StreamFailed<int32_t>(file, 0);  // writing held bytes failed
         ErrorCode code = InsertBuffer(file->stream, data, length);
         // Whether or not the data went back: a text layer that ends records with
         // 0xFF reads a final 0xFF of given-back data as a record end again.

@@ -15,8 +15,8 @@ ErrorCode TextClose(FileHandle *handle) {
     if (handle == nullptr || handle->text == nullptr) return err::kInvalidHandle;
     TextFields &t = handle->text->work;
     // Only a stream that can write gets bytes: closing a handle that was read
-    // leaves its buffer alone and records nothing. A failed write here is
-    // recorded by the stream; the close itself goes on.
+    // leaves its buffer alone. A failed write here keeps its code in the
+    // stream, whose final flush fails again and reports it; the close goes on.
     if (!CanWriteNow(handle->stream)) return err::kNone;
     // Spaces still being collected are written, as they would have been before
     // the next byte, unless the options drop trailing spaces: a file that ends

@@ -221,7 +221,9 @@ TEST_F(StreamApi, FlushAndDirectionErrors) {
     EXPECT_EQ(kxFileFlush(w), 1);
     EXPECT_EQ(ReadFile(Posix('C', "f")), "xyz");
     int32_t position = 0;
-    EXPECT_EQ(kxFileSetPos(w, 5, &position), 9);  // no such origin: refused, not recorded
+    kxFileErrorClear();
+    EXPECT_EQ(kxFileSetPos(w, 5, &position), 9);  // no such origin: refused, and recorded
+    EXPECT_EQ(kxFileErrorVal(), 9);
     kxFileClose(w);
 }
 
