@@ -32,6 +32,7 @@ struct TransferPlan {
     bool report = false, strict = false;
     bool detect = false;  // the from set is detected from the input
     bool kanaToFull = false;
+    bool throughShiftJis = false;  // run in two steps (RunChainedTransfer)
     std::optional<bool> progress;
     // Set by the transfer when it frames records off itself: their line end,
     // and the single-byte table their data go through, as a table of pairs
@@ -42,5 +43,11 @@ struct TransferPlan {
 
 // Runs the transfer; returns the exit code (0, or 1 with a message printed).
 int RunTransfer(TransferPlan plan);
+
+// Whether the library converts `from` into `to` only through Shift-JIS (a
+// host double-byte set on one side, another one or UTF-8 on the other).
+bool NeedsShiftJisBetween(uint16_t from, uint16_t to);
+// The transfer in two steps through a temporary Shift-JIS file.
+int RunChainedTransfer(TransferPlan plan);
 
 }  // namespace kxcli

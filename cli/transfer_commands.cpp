@@ -25,7 +25,8 @@ constexpr OptionSpec kTransferOptions[] = {
     {"strict", 0, false},         {"keep-partial", 0, false},   {"progress", 0, false},
     {"no-progress", 0, false},    {"host-name", 0, true},       {"unique", 0, false},
     {"83", 0, false},             {"drop-last-ext", 0, false},  {"append", 0, false},
-    {"skip-ctrl-z", 0, false},    {"force", 0, false},
+    {"skip-ctrl-z", 0, false},    {"force", 0, false},          {"bom", 0, false},
+    {"keep-bom", 0, false},       {"jis-mapping", 0, false},
 };
 
 const char kLayerHelp[] =
@@ -40,6 +41,10 @@ const char kLayerHelp[] =
     "  --kana-to-full         half-width katakana become full-width (Shift-JIS input)\n"
     "  --kana-to-half         full-width katakana become half-width (Shift-JIS output)\n"
     "  --detect               the Japanese encoding of the input decides --from\n"
+    "  --bom                  UTF-8 output begins with a byte-order mark\n"
+    "  --keep-bom             a byte-order mark that begins UTF-8 input is kept\n"
+    "  --jis-mapping          Shift-JIS 0x8160, 0x8161, 0x817C, 0x8191, 0x8192,\n"
+    "                         0x81CA are JIS X 0208's characters, not Windows'\n"
     "  --charset-options N    the raw CSF_* options (experts)\n"
     "text:\n"
     "  --records crlf|lf|cr   how the input's lines end (they become records)\n"
@@ -171,6 +176,9 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     if (args.Has("ansi-to-oem")) options |= CSF_ANSI_TO_OEM;
     if (args.Has("kana-to-full")) options |= CSF_KANA_TO_FULL;
     if (args.Has("kana-to-half")) options |= CSF_KANA_TO_HALF;
+    if (args.Has("bom")) options |= CSF_WRITE_BOM;
+    if (args.Has("keep-bom")) options |= CSF_KEEP_BOM;
+    if (args.Has("jis-mapping")) options |= CSF_SJIS_JIS_MAPPING;
     if (args.Has("charset-options")) {
         if (!ParseNumber(args.Last("charset-options"), 0, 0xFFFFFFFF, number))
             return fail("--charset-options takes a number");
@@ -190,8 +198,9 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
                     (!IsPcDoubleByteSet(from) && variant == 0 && !readerCompresses);
     HandleLayers &translating = onWriter ? writer : reader;
     if (charset) {
-        if (IsHostDoubleByteSet(from) && IsHostDoubleByteSet(to))
-            return fail("between two host double-byte sets convert through shift_jis, in two steps");
+        // Pairs that need Shift-JIS between them run in two steps
+        // (RunChainedTransfer); detection into UTF-8 may find a host set.
+        plan.throughShiftJis = NeedsShiftJisBetween(from, to) || (plan.detect && to == KXCHARSET_UTF8);
         translating.charset = true;
         translating.from = from;
         translating.to = to;
@@ -232,6 +241,8 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     if (args.Has("no-progress")) plan.progress = false;
     return true;
 }
+
+int Run(const TransferPlan &plan) { return plan.throughShiftJis ? RunChainedTransfer(plan) : RunTransfer(plan); }
 
 bool ParseCompression(const char *command, const ParsedArgs &args, HandleLayers &layers) {
     if (!args.Has("compress")) return true;
@@ -283,7 +294,7 @@ int SendCommand(int argc, char **argv) {
     if (!RejectReceiveOptions("send", args) || !ParseLayers("send", args, args.Has("compress"), plan) ||
         !ParseCompression("send", args, plan.reader))
         return 2;
-    return RunTransfer(plan);
+    return Run(plan);
 }
 
 int ReceiveCommand(int argc, char **argv) {
@@ -309,7 +320,7 @@ int ReceiveCommand(int argc, char **argv) {
         plan.output = args.Last("output");
         if (plan.output == "-") return UsageError("receive", "the PC file cannot be standard output");
     }
-    int status = RunTransfer(plan);
+    int status = Run(plan);
     if (status == 0 && args.Has("host-name")) std::printf("%s\n", plan.output.c_str());
     return status;
 }
@@ -325,7 +336,7 @@ int ConvertCommand(int argc, char **argv) {
     plan.input = args.positional[0];
     plan.output = args.positional[1];
     if (!ParseLayers("convert", args, false, plan)) return 2;
-    return RunTransfer(plan);
+    return Run(plan);
 }
 
 }  // namespace kxcli

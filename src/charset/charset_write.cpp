@@ -6,6 +6,7 @@
 #include "charset/charset_layer.h"
 #include "charset/dbcs_layer.h"
 #include "charset/dead_keys.h"
+#include "core/block_paths.h"
 
 namespace kx {
 namespace {
@@ -29,6 +30,7 @@ uint16_t DeadKeyOf(const CharsetState &s, uint16_t v) {
 bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
     return (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr &&
            s.deadKeyMode == kDeadKeysNone && PendingDeadKey(s) == 0 &&
+           (s.stateFlags & (kStateUnicode | CSF_ACTIVE)) != (kStateUnicode | CSF_ACTIVE) &&
            (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) != (CSF_TO_DBCS | CSF_ACTIVE);
 }
 
@@ -92,6 +94,14 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
             i += WriteHostBlock(handle, in + i, length - i);
             if (i == length) break;
         }
+        if (BlockPaths() && UnicodeBlocks(handle, *s)) {
+            BufferedStream *stream = handle->stream;
+            const UnicodeBlock block = ConvertUnicodeBlock(s->unicode, in + i, length - i, stream->cursor, stream->count);
+            stream->cursor += block.stored;
+            stream->count -= block.stored;
+            i += block.taken;
+            if (i == length) break;
+        }
         int r = CharsetPutValue(handle, in[i]);
         if (r == kCharsetOutputFull) {
             *count = i;
@@ -105,6 +115,7 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
 
 ErrorCode CharsetClose(FileHandle *handle) {
     if (handle == nullptr || handle->charset == nullptr) return err::kInvalidHandle;
+    FinishUnicode(handle);
     CharsetState &s = *handle->charset;
     uint16_t pending = PendingDeadKey(s);
     if (pending == 0) return err::kNone;
@@ -128,6 +139,11 @@ void CharsetReposition(FileHandle *handle) {
     s.outputCount = 0;
     s.inputCount = 0;
     s.shiftState = 0;
+    // A byte-order mark belongs to the start of the data as first read or
+    // written, not to wherever the stream moves.
+    s.unicode.decoder = {};
+    s.unicode.dropBom = 0;
+    s.unicode.writeBom = 0;
 }
 
 }  // namespace kx
