@@ -16,8 +16,9 @@ kxfile=$(realpath "${2:-build-bench/kxfile}")
 [ -x "$kxfile" ] || { echo "no kxfile at $kxfile (build it first)" >&2; exit 1; }
 command -v nkf >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nkf >/dev/null 2>&1 || true
 [ -x /usr/bin/time ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time >/dev/null 2>&1 || true
-# bench/real_text.sh reuses the files when they are there.
-bash bench/real_text.sh "$data" >/dev/null
+for file in en-utf8.txt en-cp437-crlf.txt ja-utf8.txt ja-sjis.txt; do
+  [ -s "$data/$file" ] || { bash bench/real_text.sh "$data" >/dev/null; break; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/kxutf8.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 

@@ -213,10 +213,15 @@ bool CodingOf(uint16_t set, uint8_t &kind) {
 
 // The well-formed character of two to four bytes at `in` (lead byte
 // in[0] >= 0x80) when the whole sequence lies before `end`: its length, or 0.
-uint32_t WholeUtf8(const uint8_t *in, const uint8_t *end, uint32_t &character) {
+[[gnu::always_inline]] inline uint32_t WholeUtf8(const uint8_t *in, const uint8_t *end, uint32_t &character) {
     const uint8_t b = in[0];
     const auto left = static_cast<size_t>(end - in);
     auto continuation = [](uint8_t c) { return (c & 0xC0) == 0x80; };
+    // The three-byte form first: the common one of CJK text.
+    if (b >= 0xE1 && b <= 0xEC && left >= 3 && continuation(in[1]) && continuation(in[2])) {
+        character = (b & 0x0Fu) << 12 | (in[1] & 0x3Fu) << 6 | (in[2] & 0x3Fu);
+        return 3;
+    }
     if (b >= 0xC2 && b <= 0xDF) {
         if (left < 2 || !continuation(in[1])) return 0;
         character = (b & 0x1Fu) << 6 | (in[1] & 0x3Fu);
@@ -261,7 +266,7 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         break;
     case kCodingUtf8 << 2 | kCodingSingleByte:
         while (in < inEnd && space(8)) {
-            if (inEnd - in >= 8 && EightAscii(in)) {
+            if (*in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
                 for (int k = 0; k < 8; ++k) out[k] = u.lowCodes[in[k]];
                 in += 8;
                 out += 8;
@@ -275,7 +280,7 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         break;
     case kCodingShiftJis << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
-            if (inEnd - in >= 8 && EightAscii(in)) {
+            if (*in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
                 std::memcpy(out, in, 8);
                 in += 8;
                 out += 8;
@@ -296,7 +301,7 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     case kCodingUtf8 << 2 | kCodingShiftJis:
     case kCodingUtf8 << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
-            if (inEnd - in >= 8 && EightAscii(in)) {
+            if (*in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
                 std::memcpy(out, in, 8);
                 in += 8;
                 out += 8;
