@@ -259,7 +259,13 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     auto space = [&](size_t n) { return static_cast<size_t>(outEnd - out) >= n; };
     switch (u.fromKind << 2 | u.toKind) {
     case kCodingSingleByte << 2 | kCodingUtf8:
-        while (in < inEnd && space(4)) {
+        while (in < inEnd && space(8)) {
+            if (u.asciiAsItself && *in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
+                std::memcpy(out, in, 8);
+                in += 8;
+                out += 8;
+                continue;
+            }
             std::memcpy(out, &u.utf8Bytes[*in], 4);
             out += u.utf8Length[*in++];
         }
@@ -344,12 +350,15 @@ ErrorCode SetupUnicode(CharsetState &s, uint32_t options) {
         const bool haveMap = charset::ReadCharsetMap(s.fromSet, map);
         for (uint32_t c = 0; c < 256; ++c) u.fromValues[c] = SingleByteCharacter(haveMap ? map : nullptr, c);
     }
-    if (u.fromKind == kCodingSingleByte && u.toKind == kCodingUtf8)
+    if (u.fromKind == kCodingSingleByte && u.toKind == kCodingUtf8) {
+        u.asciiAsItself = 1;
         for (uint32_t c = 0; c < 256; ++c) {
             uint8_t bytes[4] = {};
             u.utf8Length[c] = static_cast<uint8_t>(PutUtf8(u.fromValues[c], bytes));
             std::memcpy(&u.utf8Bytes[c], bytes, 4);
+            if (c < 0x80 && u.fromValues[c] != c) u.asciiAsItself = 0;
         }
+    }
     if (u.toKind == kCodingSingleByte) {
         if (!charset::ReadCharsetMap(s.toSet, u.toMap))
             for (uint32_t c = 0; c < 256; ++c) u.toMap[c] = static_cast<uint16_t>(c);
