@@ -201,6 +201,9 @@ KXEXPORT int32_t KXAPI kxFileTranslateBufferExt(uint8_t *source, int32_t sourceL
         CharsetState *record = nullptr;
         ErrorCode code = BuildCharsetState(from, to, options, variant, &record);
         if (code != err::kNone) {
+            // A pair that cannot be translated (UTF-8 with a host set) or no
+            // memory: nothing is stored, and the result still ends.
+            if (destinationSize >= 1) destination[0] = 0;
             SetThreadError(code);
             return code;
         }

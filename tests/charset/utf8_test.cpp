@@ -187,6 +187,9 @@ TEST_F(Utf8, NamesPairsAndOptions) {
     EXPECT_EQ(kxFileSetCharsetFlags(f, kUtf8, 57, kOn, 0), 9);
     EXPECT_EQ(kxFileSetCharsetFlags(f, 53, kUtf8, kOn, 0), 9);
     kxFileClose(f);
+    uint8_t refused[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(kxFileTranslateBufferExt(in, 2, refused, 4, kUtf8, 57, kOn, 0), 9);
+    EXPECT_EQ(refused[0], 0);
 }
 
 // What the writer still holds when the file closes or moves: a sequence
