@@ -13,8 +13,10 @@ namespace {
 void CharsetsUsage(FILE *out) {
     std::fputs("usage: kxfile charsets [SET]\n"
                "Lists every character set: its number, its name, its aliases (IANA names\n"
-               "where one exists) and what it is. With SET, only that set. --from and --to\n"
-               "take any of the names, aliases or the number.\n",
+               "where one exists) and what it is. With SET, only that set, after the line\n"
+               "saying what SET resolved to. --from and --to take any of the names, aliases\n"
+               "or the number, without regard to case, '-' and '_' (latin-1, ISO_8859-1).\n"
+               "'kxfile -l' and 'kxfile --list' list the sets too.\n",
                out);
 }
 
@@ -28,8 +30,11 @@ int CharsetsCommand(int argc, char **argv) {
     if (!args.positional.empty()) {
         auto set = CharsetByName(args.positional[0]);
         // An unknown name is bad usage, as in every command that takes a set.
-        if (!set) return UsageError("charsets", "unknown character set '" + args.positional[0] + "'");
+        if (!set) return UsageError("charsets", UnknownCharsetMessage(args.positional[0]));
         only = *set;
+        // What the name resolved to, and through which of the set's names.
+        std::printf("%s: set %u, %s (by '%s')\n", args.positional[0].c_str(), static_cast<unsigned>(only),
+                    CharsetDisplayName(only).c_str(), MatchedCharsetName(args.positional[0]).c_str());
     }
     for (const CharsetName &set : AllCharsets()) {
         if (only != 0 && set.id != only) continue;

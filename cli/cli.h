@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "kxfiles.h"
@@ -23,6 +24,13 @@ std::string DescriptorPath(int fd);
 // The POSIX path of a name the library gave back (a drive name such as
 // "C:\work\a.txt", or a relative name with backslashes).
 std::string PosixPath(const std::string &libraryName);
+
+// A byte in two hexadecimal digits, "0A".
+inline std::string Hex(unsigned byte) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", byte & 0xFF);
+    return text;
+}
 
 // "kxfile: WHAT: <the library's message for its last error>" on stderr.
 void ReportLibraryError(const std::string &what);

@@ -1,6 +1,5 @@
-// The Japanese encoding of received data, decided by the same rules as the
-// character-set layer's detection on the first block it writes, and the
-// evidence that decided it.
+// The encoding of an input, decided by contradiction over the whole input,
+// with the evidence that decided it.
 #pragma once
 
 #include <cstdint>
@@ -10,15 +9,26 @@
 
 namespace kxcli {
 
-struct Detection {
-    uint16_t charset = 0;  // a CharsetId (51, 52, 54, 55, 57, 73), 0: undecided
-    std::string evidence;  // what was found, with its offset
+enum class Answer {
+    kUndecided,   // two candidates remain, or one without positive evidence
+    kAscii,       // 7-bit text without escape sequences: every set reads it
+    kUtf8,        // valid UTF-8 with multi-byte characters
+    kUtf16,       // a UTF-16 byte-order mark (not converted)
+    kSet,         // a Japanese set of the library, `charset`
+    kSingleByte,  // 8-bit text that no multi-byte encoding explains
 };
 
-// Scans bytes until the encoding is decided or the data ends.
-Detection DetectJapanese(InputBytes &input);
+struct Detection {
+    Answer answer = Answer::kUndecided;
+    uint16_t charset = 0;  // kSet: the CharsetId (51, 52, 54, 55, 57, 73)
+    std::string name;      // what the answer is called ("shift_jis", "utf-8", ...)
+    std::string evidence;  // what was found and what ruled the others out, with offsets
+};
 
-// "shift_jis (Shift-JIS lead byte 82 at offset 3)" or "undecided: ...".
+// Reads the input to its end.
+Detection DetectEncoding(InputBytes &input);
+
+// "shift_jis (...evidence...)" or "undecided: ...".
 std::string DescribeDetection(const Detection &detection);
 
 }  // namespace kxcli

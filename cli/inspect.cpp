@@ -98,15 +98,15 @@ private:
 
 int InspectCommand(int argc, char **argv) {
     return RunOverFiles("inspect", argc, argv, InspectUsage, [](const std::string &path, InputBytes &input) {
-        // One pass: the detection pulls bytes until it decides, every block
-        // read is counted on the way, and the rest is read for the counts.
+        // One pass: the detection reads every byte, and every block read is
+        // counted on the way.
         TextCounts counts;
         input.SetObserver([&counts](const unsigned char *bytes, size_t length) { counts.Add(bytes, length); });
-        Detection detection = DetectJapanese(input);
+        Detection detection = DetectEncoding(input);
         if (!input.Drain()) return false;
         std::printf("%s:\n", path.c_str());
         counts.Print();
-        std::printf("  Japanese          %s\n", DescribeDetection(detection).c_str());
+        std::printf("  encoding          %s\n", DescribeDetection(detection).c_str());
         return true;
     });
 }

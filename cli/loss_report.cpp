@@ -1,9 +1,11 @@
 #include "loss_report.h"
 
-#include <array>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "charset_names.h"
+#include "cli.h"
 #include "kxfiles.h"
 
 namespace kxcli {
@@ -11,42 +13,50 @@ namespace {
 
 constexpr size_t kPositionsShown = 10;
 
-std::string Hex(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value & 0xFF);
-    return text;
-}
-
 void Count(LossReport &report, uint64_t offset, std::string bytes, std::string fate) {
     ++report.count;
     if (report.first.size() < kPositionsShown) report.first.push_back({offset, std::move(bytes), std::move(fate)});
 }
 
-// Single-byte sets: the layer translates through the table that
-// kxFileSetupXlat builds with approximation, with controls kept and a space
-// as the default character. A byte has an exact counterpart when the exact
-// table (without approximation) gives it whatever the default character is;
-// asking twice with two different defaults tells a byte that maps to the
-// default character because it lacks a counterpart from one that is that
-// character. Controls (0-31) are kept as themselves, as the layer does: they
-// are the line ends and tabs of the text.
+std::string HexText(const uint8_t *bytes, size_t n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += (i ? " " : "") + Hex(bytes[i]);
+    return text;
+}
+
+// The report is the library's own conversion: what it writes for a byte or a
+// character, converted back, must be what was read, or the byte is lost (a
+// default character, an approximation, a control that does not survive).
+// `text` of length `n` (no NUL inside) there and back through
+// kxFileTranslateBufferExt; the fate when it does not come back, else "".
+std::string RoundTrip(const uint8_t *text, size_t n, uint16_t from, uint16_t to) {
+    uint8_t source[8] = {}, there[64] = {}, back[64] = {};
+    std::memcpy(source, text, n);
+    if (kxFileTranslateBufferExt(source, static_cast<int32_t>(n), there, sizeof there, from, to, CSF_TRANSLATE, 0) != 0)
+        return "not converted";
+    const size_t written = std::strlen(reinterpret_cast<char *>(there));
+    if (kxFileTranslateBufferExt(there, static_cast<int32_t>(written), back, sizeof back, to, from, CSF_TRANSLATE, 0) != 0 ||
+        std::strlen(reinterpret_cast<char *>(back)) != n || std::memcmp(back, text, n) != 0)
+        return "written as " + (written ? HexText(there, written) : "nothing") + ", read back as " +
+               HexText(back, std::strlen(reinterpret_cast<char *>(back)));
+    return "";
+}
+
+// Single-byte sets: all 256 byte values there and back at once (the layer's
+// table, NUL and controls included).
 bool ScanSingleByte(InputBytes &input, uint16_t from, uint16_t to, LossReport &report) {
-    std::array<uint8_t, 256> exactSpace{}, exactQuery{}, approximate{};
-    bool tables = kxFileSetupXlat(from, to, exactSpace.data(), 256, 0x20, XLAT_KEEP_CONTROLS) &&
-                  kxFileSetupXlat(from, to, exactQuery.data(), 256, 0x3F, XLAT_KEEP_CONTROLS) &&
-                  kxFileSetupXlat(from, to, approximate.data(), 256, 0x20, XLAT_APPROXIMATE | XLAT_KEEP_CONTROLS);
-    // Without a table the layer passes the bytes unchanged: nothing is
-    // approximated or replaced.
-    if (!tables) {
-        while (input.Next() >= 0) {}
-        return !input.Failed();
+    uint8_t all[256], there[257] = {}, back[257] = {};
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
+    if (kxFileTranslateBufferExt(all, 256, there, sizeof there, from, to, CSF_TRANSLATE, 0) != 0 ||
+        kxFileTranslateBufferExt(there, 256, back, sizeof back, to, from, CSF_TRANSLATE, 0) != 0) {
+        ReportLibraryError("loss report");
+        return false;
     }
-    std::array<bool, 256> lost{};
-    for (int i = 0; i < 256; ++i) lost[i] = exactSpace[i] != exactQuery[i];
     for (int c = input.Next(); c >= 0; c = input.Next()) {
-        if (!lost[c]) continue;
-        std::string fate = approximate[c] == 0x20 ? "replaced by the default character 20"
-                                                  : "approximated as " + Hex(approximate[c]);
+        if (back[c] == c) continue;
+        std::string fate = there[c] == 0x20 ? "replaced by the default character 20"
+                           : there[c] == c  ? "kept, but read back as " + Hex(back[c])
+                                            : "approximated as " + Hex(there[c]);
         Count(report, input.Offset(), Hex(c), std::move(fate));
     }
     return !input.Failed();
@@ -59,28 +69,36 @@ bool IsLeadByte(uint16_t set, int c) {
     return false;
 }
 
-// Hosts that carry half-width katakana (shifted, or after a single shift).
-bool HostHasKana(uint16_t set) { return set >= 52 && set <= 57; }
-
-// PC double-byte text read for a host: each pair goes through
-// kxFileMicro2HostDBCS; a pair it rejects is lost. Half-width katakana reach
-// only the hosts that have them, unless they are widened first.
+// PC double-byte text read for a host: each pair, and each 8-bit single byte
+// (half-width katakana), there and back as a piece of text of its own; the
+// answer is kept per code. Katakana widened on request (kanaToFull) are not
+// lost.
 bool ScanFromPcDoubleByte(InputBytes &input, uint16_t from, uint16_t to, bool kanaToFull, LossReport &report) {
+    std::vector<std::string> fates(65536);
+    std::vector<bool> known(65536);
+    auto check = [&](const uint8_t *bytes, size_t n, uint64_t offset) {
+        const uint16_t code = static_cast<uint16_t>(n == 2 ? bytes[0] << 8 | bytes[1] : bytes[0]);
+        if (!known[code]) {
+            fates[code] = RoundTrip(bytes, n, from, to);
+            known[code] = true;
+        }
+        if (!fates[code].empty()) Count(report, offset, HexText(bytes, n), fates[code]);
+    };
     for (int c = input.Next(); c >= 0; c = input.Next()) {
         uint64_t offset = input.Offset();
-        if (from == 51 && c >= 0xA1 && c <= 0xDF) {
-            if (!kanaToFull && !HostHasKana(to)) Count(report, offset, Hex(c), "half-width katakana the host set lacks");
+        const uint8_t one[1] = {static_cast<uint8_t>(c)};
+        if (!IsLeadByte(from, c)) {
+            bool kana = from == 51 && c >= 0xA1 && c <= 0xDF;
+            if (c >= 0x80 && !(kana && kanaToFull)) check(one, 1, offset);
             continue;
         }
-        if (!IsLeadByte(from, c)) continue;
         int t = input.Next();
         if (t < 0) {
             Count(report, offset, Hex(c), "a lead byte at the end of the data, sent as a space");
             break;
         }
-        uint16_t host = 0;
-        if (kxFileMicro2HostDBCS(static_cast<uint32_t>(c << 8 | t), &host, to) == 0)
-            Count(report, offset, Hex(c) + " " + Hex(t), "not in the host set");
+        const uint8_t pair[2] = {static_cast<uint8_t>(c), static_cast<uint8_t>(t)};
+        check(pair, 2, offset);
     }
     return !input.Failed();
 }
@@ -108,10 +126,18 @@ private:
         return false;
     }
 
+    // The pair through the library to the PC set and back: a pair it
+    // rejects becomes a space; one that comes back as another (JIS X 0212
+    // kanji that code page 932 lacks become its substitute) is lost too.
     void Convert(int second) {
-        uint16_t pc = 0;
-        if (kxFileHost2MicroDBCS(static_cast<uint16_t>(first_ << 8 | second), &pc, pairSet_) == 0)
-            Count(report_, firstOffset_, Hex(first_) + " " + Hex(second), "not in the PC set, written as a space");
+        const auto code = static_cast<uint16_t>(first_ << 8 | second);
+        uint16_t pc = 0, back = 0;
+        std::string bytes = Hex(first_) + " " + Hex(second);
+        if (pairSet_ == 69 && from_ == 57) bytes = "8F " + Hex(first_ | 0x80) + " " + Hex(second | 0x80);
+        if (kxFileHost2MicroDBCS(code, &pc, pairSet_) == 0)
+            Count(report_, firstOffset_, bytes, "not in the PC set, written as a space");
+        else if (kxFileMicro2HostDBCS(pc, &back, pairSet_) == 0 || (back & 0x7F7F) != (code & 0x7F7F))
+            Count(report_, firstOffset_, bytes, "written as " + Hex(pc >> 8) + " " + Hex(pc) + ", which does not come back");
         state_ = kPlain;
         hasFirst_ = false;
     }
@@ -202,7 +228,6 @@ bool ScanFromHostDoubleByte(InputBytes &input, uint16_t from, uint16_t to, LossR
 
 bool ScanLosses(InputBytes &input, uint16_t from, uint16_t to, bool kanaToFull, LossReport &report) {
     if (from == KXCHARSET_UTF8 || to == KXCHARSET_UTF8) return ScanUnicodeLosses(input, from, to, report);
-    if (from == to) return input.Drain();  // nothing to translate, nothing lost
     if (IsPcDoubleByteSet(from)) return ScanFromPcDoubleByte(input, from, to, kanaToFull, report);
     if (IsPcDoubleByteSet(to)) return ScanFromHostDoubleByte(input, from, to, report);
     return ScanSingleByte(input, from, to, report);

@@ -67,7 +67,7 @@ bool ParseDate(const std::string &text, bool endOfDay, KXFILEDATETIME &date) {
         !Digits(text, 8, 2, 1, DaysInMonth(year, month), day))
         return false;
     if (text.size() >= 16) {
-        if ((text[10] != 'T' && text[10] != ' ') || text[13] != ':' || !Digits(text, 11, 2, 0, 23, hour) ||
+        if ((text[10] != 'T' && text[10] != 't' && text[10] != ' ') || text[13] != ':' || !Digits(text, 11, 2, 0, 23, hour) ||
             !Digits(text, 14, 2, 0, 59, minute))
             return false;
         second = 0;
@@ -120,9 +120,9 @@ int LsCommand(int argc, char **argv) {
     uint16_t caseMode = 2;
     if (args.Has("case")) {
         std::string mode = args.Last("case");
-        if (mode == "lower") caseMode = 0;
-        else if (mode == "upper") caseMode = 1;
-        else if (mode != "keep") return UsageError("ls", "--case takes lower, upper or keep");
+        if (SameWord(mode, "lower")) caseMode = 0;
+        else if (SameWord(mode, "upper")) caseMode = 1;
+        else if (!SameWord(mode, "keep")) return UsageError("ls", "--case takes lower, upper or keep");
     }
 
     // A directory given as it is lists its entries.

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,6 +24,71 @@ int UsageError(const char *command, const std::string &message) {
     std::fprintf(stderr, "kxfile %s: %s\n", command, message.c_str());
     std::fprintf(stderr, "Try 'kxfile %s --help'.\n", command);
     return 2;
+}
+
+bool SameWord(const std::string &a, const std::string &b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+namespace {
+
+std::string Lower(const std::string &text) {
+    std::string lower = text;
+    for (char &c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// Edits from a to b: insertions, deletions, replacements and swaps of two
+// neighbouring characters, each one edit.
+size_t EditDistance(const std::string &a, const std::string &b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+std::vector<std::string> ClosestNames(const std::string &text, std::span<const std::string> candidates) {
+    constexpr size_t kMost = 3;
+    const std::string typed = Lower(text);
+    // One slip in a short word, up to three in a long one.
+    const size_t allowed = std::clamp<size_t>(typed.size() / 3, 1, 3);
+    size_t best = allowed + 1;
+    std::vector<std::string> nearest;
+    for (const std::string &candidate : candidates) {
+        size_t distance = EditDistance(typed, Lower(candidate));
+        if (distance > best) continue;
+        if (distance < best) nearest.clear();
+        best = distance;
+        if (nearest.size() < kMost) nearest.push_back(candidate);
+    }
+    if (!nearest.empty() || typed.size() < 2) return nearest;
+    for (const std::string &candidate : candidates)
+        if (Lower(candidate).starts_with(typed) && nearest.size() < kMost) nearest.push_back(candidate);
+    return nearest;
+}
+
+std::string DidYouMean(const std::string &text, std::span<const std::string> candidates) {
+    std::vector<std::string> nearest = ClosestNames(text, candidates);
+    if (nearest.empty()) return "";
+    std::string list;
+    for (size_t i = 0; i < nearest.size(); ++i) {
+        if (i > 0) list += i + 1 == nearest.size() ? " or " : ", ";
+        list += nearest[i];
+    }
+    return " (did you mean " + list + "?)";
 }
 
 namespace {
@@ -68,15 +135,25 @@ bool ParseArgs(const char *command, int argc, char **argv, std::span<const Optio
                 value = arg.substr(equals + 1);
                 hasValue = true;
             }
-        } else if (arg.size() >= 2) {
-            spec = FindShort(specs, arg[1]);
-            if (spec != nullptr && arg.size() > 2) {
-                value = arg.substr(2);
+        } else {
+            // As getopt: flags may share one dash (-ri); an option that takes a
+            // value takes the rest of the word (-j2, -ri -j 2, -rj2).
+            size_t at = 1;
+            spec = FindShort(specs, arg[at]);
+            while (spec != nullptr && !spec->takesValue && at + 1 < arg.size()) {
+                out.options.emplace_back(spec->name, "");
+                spec = FindShort(specs, arg[++at]);
+            }
+            if (spec != nullptr && at + 1 < arg.size()) {
+                value = arg.substr(at + 1);
                 hasValue = true;
             }
         }
         if (spec == nullptr) {
-            UsageError(command, "unknown option '" + arg + "'");
+            std::vector<std::string> names;
+            for (const OptionSpec &known : specs) names.push_back(std::string("--") + known.name);
+            std::string typed = arg.substr(0, arg.find('='));
+            UsageError(command, "unknown option '" + arg + "'" + (arg[1] == '-' ? DidYouMean(typed, names) : ""));
             return false;
         }
         if (spec->takesValue && !hasValue) {

@@ -40,6 +40,20 @@ bool ParseArgs(const char *command, int argc, char **argv, std::span<const Optio
 std::optional<int> ParseCommandLine(const char *command, int argc, char **argv, std::span<const OptionSpec> specs,
                                     void (*usage)(FILE *), ParsedArgs &args);
 
+// The candidates nearest to `text`, as a person who slipped would have meant
+// them: those at the smallest edit distance (a swap of two neighbours counts
+// as one edit) when it is small for the text's length, or else those that
+// `text` begins; at most three, in the candidates' order. Compared without
+// regard to case.
+std::vector<std::string> ClosestNames(const std::string &text, std::span<const std::string> candidates);
+
+// " (did you mean A, B or C?)" for the ClosestNames of `text`, or "".
+std::string DidYouMean(const std::string &text, std::span<const std::string> candidates);
+
+// Whether two words are the same without regard to ASCII case: option values
+// are words, as set names are (--records CRLF).
+bool SameWord(const std::string &a, const std::string &b);
+
 // A decimal or 0x-hexadecimal number within [low, high]; false otherwise.
 bool ParseNumber(const std::string &text, uint64_t low, uint64_t high, uint64_t &value);
 

@@ -1,7 +1,9 @@
-// A progress bar on standard error for long work.
+// A progress bar on standard error for long work: one line, as wide as the
+// terminal allows, redrawn at most ten times a second.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -27,6 +29,7 @@ private:
     bool forced_;
     uint64_t done_ = 0;
     bool drawn_ = false;
+    size_t lastLength_ = 0;  // of the line drawn last
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastDraw_;
 };

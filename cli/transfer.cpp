@@ -89,13 +89,55 @@ private:
     int undo_ = -1;
 };
 
-// The set the input's Japanese text is in, when the detection decides it.
-void DetectFromSet(TransferPlan &plan) {
+// --detect: the from set is the detection's answer, or --from where the
+// detection cannot decide (undecided, single-byte text). False when it
+// refuses, with the evidence printed: nothing is written then.
+bool DetectFromSet(TransferPlan &plan, const std::string &inputName) {
     InputBytes input;
-    if (!input.Open(plan.input)) return;
-    Detection detection = DetectJapanese(input);
+    if (!input.Open(plan.input)) return false;
+    Detection detection = DetectEncoding(input);
+    if (input.Failed()) return false;
     HandleLayers &layers = plan.reader.charset ? plan.reader : plan.writer;
-    if (detection.charset != 0) layers.from = detection.charset;
+    const std::string found = inputName + ": " + DescribeDetection(detection);
+    switch (detection.answer) {
+    case Answer::kSet:
+        if (IsHostDoubleByteSet(detection.charset) && IsHostDoubleByteSet(layers.to)) {
+            std::fprintf(stderr, "kxfile: %s\nkxfile: %s: between two host double-byte sets convert through "
+                         "shift_jis, in two steps; nothing written\n", found.c_str(), inputName.c_str());
+            return false;
+        }
+        layers.from = detection.charset;
+        return true;
+    case Answer::kAscii:
+        // 7-bit text reads alike in the sets it comes from; Shift-JIS's
+        // single bytes are ASCII.
+        layers.from = plan.detectFallback.value_or(51);
+        return true;
+    case Answer::kUtf8:
+        // UTF-8 input. The library has no UTF-8 set yet: once it has, a
+        // detected UTF-8 input becomes the from set here, as kSet does.
+        std::fprintf(stderr, "kxfile: %s\nkxfile: %s: UTF-8 input cannot be converted yet; nothing written\n",
+                     found.c_str(), inputName.c_str());
+        return false;
+    case Answer::kUtf16:
+        std::fprintf(stderr, "kxfile: %s\nkxfile: %s: UTF-16 is not converted; nothing written\n", found.c_str(),
+                     inputName.c_str());
+        return false;
+    case Answer::kUndecided:
+    case Answer::kSingleByte:
+        if (plan.detectFallback) {
+            layers.from = *plan.detectFallback;
+            std::fprintf(stderr, "kxfile: %s\nkxfile: %s: read as %s (--from)\n", found.c_str(), inputName.c_str(),
+                         CharsetDisplayName(layers.from).c_str());
+            return true;
+        }
+        std::fprintf(stderr,
+                     "kxfile: %s\nkxfile: %s: the detection cannot decide; nothing written (--from SET names the "
+                     "set to read it as then)\n",
+                     found.c_str(), inputName.c_str());
+        return false;
+    }
+    return false;
 }
 
 // The loss report, made before the transfer (so that --strict can write
@@ -277,10 +319,12 @@ int RunTransfer(TransferPlan plan) {
             plan.input = spooled.path;
         }
     }
-    if (plan.detect) DetectFromSet(plan);
+    if (plan.detect && !DetectFromSet(plan, inputName)) return 1;
     int status = 0;
     LossReport losses;
-    if ((plan.report || plan.strict) && !CheckLosses(plan, inputName, losses, status)) return status;
+    bool goOn = !(plan.report || plan.strict) || CheckLosses(plan, inputName, losses, status);
+    if (plan.lossCount != nullptr) *plan.lossCount = losses.count;  // a driver of many files adds them up
+    if (!goOn) return status;
     const HandleLayers &translating = plan.reader.charset ? plan.reader : plan.writer;
     const uint16_t reportFrom = translating.from, reportTo = translating.to;
 

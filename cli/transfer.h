@@ -31,9 +31,13 @@ struct TransferPlan {
     bool mayReplaceInput = true;  // false: an output that is the input is refused (copy)
     bool report = false, strict = false;
     bool detect = false;  // the from set is detected from the input
+    std::optional<uint16_t> detectFallback;  // --from with --detect: the set when detection cannot decide
     bool kanaToFull = false;
     bool throughShiftJis = false;  // run in two steps (RunChainedTransfer)
     std::optional<bool> progress;
+    // Where the transfer leaves the number of characters the target set
+    // lacks, when it counted them (--report, --strict); nullptr: nowhere.
+    uint64_t *lossCount = nullptr;
     // Set by the transfer when it frames records off itself: their line end,
     // and the single-byte table their data go through, as a table of pairs
     // (empty: the data pass unchanged).

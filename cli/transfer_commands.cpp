@@ -1,12 +1,15 @@
 // kxfile send, receive and convert: the options a person gives, turned into
 // the layers of the reading and the writing handle of one transfer.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "charset_names.h"
 #include "cli.h"
 #include "file_facts.h"
+#include "many_files.h"
 #include "options.h"
 #include "transfer.h"
 
@@ -25,8 +28,9 @@ constexpr OptionSpec kTransferOptions[] = {
     {"strict", 0, false},         {"keep-partial", 0, false},   {"progress", 0, false},
     {"no-progress", 0, false},    {"host-name", 0, true},       {"unique", 0, false},
     {"83", 0, false},             {"drop-last-ext", 0, false},  {"append", 0, false},
-    {"skip-ctrl-z", 0, false},    {"force", 0, false},          {"bom", 0, false},
-    {"keep-bom", 0, false},       {"jis-mapping", 0, false},
+    {"skip-ctrl-z", 0, false},    {"force", 0, false},          {"output-dir", 0, true},
+    {"in-place", 'i', false},     {"recursive", 'r', false},    {"jobs", 'j', true},
+    {"bom", 0, false},            {"keep-bom", 0, false},       {"jis-mapping", 0, false},
 };
 
 const char kLayerHelp[] =
@@ -40,7 +44,9 @@ const char kLayerHelp[] =
     "  --ansi-to-oem          the result goes from ANSI to the OEM code page\n"
     "  --kana-to-full         half-width katakana become full-width (Shift-JIS input)\n"
     "  --kana-to-half         full-width katakana become half-width (Shift-JIS output)\n"
-    "  --detect               the Japanese encoding of the input decides --from\n"
+    "  --detect               the encoding detected in the input decides --from;\n"
+    "                         with --from too, that set is used where the\n"
+    "                         detection cannot decide (else nothing is written)\n"
     "  --bom                  UTF-8 output begins with a byte-order mark\n"
     "  --keep-bom             a byte-order mark that begins UTF-8 input is kept\n"
     "  --jis-mapping          Shift-JIS 0x8160, 0x8161, 0x817C, 0x8191, 0x8192,\n"
@@ -67,10 +73,23 @@ const char kLayerHelp[] =
     "  --progress, --no-progress\n"
     "                         a progress bar on standard error (default: when it\n"
     "                         is a terminal and the input is large)\n"
-    "exit status: 0 done, 1 the transfer failed, 2 bad usage.\n";
+    "many files:\n"
+    "  --output-dir DIR       each input converted into DIR under its own name\n"
+    "                         (DIR and its subdirectories made as needed)\n"
+    "  -i, --in-place         each input replaced by its converted form, safely:\n"
+    "                         a file that fails is left as it was\n"
+    "  -r, --recursive        a directory input: every file of its tree (with\n"
+    "                         --output-dir, the tree's paths are kept under DIR)\n"
+    "  -j, --jobs N           N files at once, each in a worker process (default:\n"
+    "                         the number of processors; at most 32)\n"
+    "                         A summary line ends the work (files, bytes, losses\n"
+    "                         with --report, failures); every failure is named.\n"
+    "Option values and set names are taken without regard to case.\n"
+    "exit status: 0 done, 1 the transfer (or any file's) failed, 2 bad usage.\n";
 
 void SendUsage(FILE *out) {
     std::fputs("usage: kxfile send FILE [-o OUT] [OPTIONS]\n"
+               "       kxfile send FILE... (--output-dir DIR | --in-place) [-r] [-j N] [OPTIONS]\n"
                "Reads the PC file FILE through the layers and writes the bytes a host\n"
                "receives to OUT (standard output without -o). Record ends (--records)\n"
                "reach OUT as the byte 0xFF unless --write-records gives them line ends or\n"
@@ -87,6 +106,7 @@ void SendUsage(FILE *out) {
 
 void ReceiveUsage(FILE *out) {
     std::fputs("usage: kxfile receive [IN] (-o FILE | --host-name NAME) [OPTIONS]\n"
+               "       kxfile receive IN... (--output-dir DIR | --in-place) [-r] [-j N] [OPTIONS]\n"
                "Writes bytes received from a host (IN, or standard input) through the\n"
                "layers into a PC file.\n"
                "  -o FILE                the PC file\n"
@@ -110,23 +130,28 @@ void ReceiveUsage(FILE *out) {
 }
 
 void ConvertUsage(FILE *out) {
-    std::fputs("usage: kxfile convert IN OUT [OPTIONS]\n"
+    std::fputs("usage: kxfile convert [IN [OUT]] [OPTIONS]     (or IN -o OUT)\n"
+               "       kxfile convert IN... (--output-dir DIR | --in-place) [-r] [-j N] [OPTIONS]\n"
                "A transfer that never leaves the machine: IN is read as one side of a\n"
-               "transfer reads it and OUT written as the other side writes it ('-':\n"
-               "standard input or output). Records pass between the two sides unchanged.\n",
+               "transfer reads it and OUT written as the other side writes it. Without IN\n"
+               "(or with '-') standard input is read, without OUT (or with '-') standard\n"
+               "output written, as iconv does. Records pass between the two sides unchanged.\n"
+               "  -o, --output OUT       the output\n",
                out);
     std::fputs(kLayerHelp, out);
     std::fputs("examples: kxfile convert dos.txt unix.txt --from cp437 --to latin1 --records crlf\n"
                "          --write-records lf\n"
-               "          kxfile convert sjis.txt jis.txt --from shift_jis --to iso-2022-jp\n",
+               "          kxfile convert -f sjis -t iso-2022-jp < sjis.txt > jis.txt\n"
+               "          kxfile convert -f cp437 -t latin1 --records crlf --write-records lf\n"
+               "          --in-place -j 2 *.txt\n",
                out);
 }
 
 bool ParseLineEnd(const std::string &text, bool writing, uint32_t &options) {
-    if (text == "crlf") options |= writing ? TXT_WRITE_RECORD_CRLF : TXT_READ_CRLF_ENDS_RECORD;
-    else if (text == "lf") options |= writing ? TXT_WRITE_RECORD_LF : TXT_READ_LF_ENDS_RECORD;
-    else if (text == "cr") options |= writing ? TXT_WRITE_RECORD_CR : TXT_READ_CR_ENDS_RECORD;
-    else if (text == "none" && writing) options |= TXT_WRITE_RECORD_NOTHING;
+    if (SameWord(text, "crlf")) options |= writing ? TXT_WRITE_RECORD_CRLF : TXT_READ_CRLF_ENDS_RECORD;
+    else if (SameWord(text, "lf")) options |= writing ? TXT_WRITE_RECORD_LF : TXT_READ_LF_ENDS_RECORD;
+    else if (SameWord(text, "cr")) options |= writing ? TXT_WRITE_RECORD_CR : TXT_READ_CR_ENDS_RECORD;
+    else if (SameWord(text, "none") && writing) options |= TXT_WRITE_RECORD_NOTHING;
     else return false;
     return true;
 }
@@ -148,19 +173,18 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
         std::string fromName = args.Last("from"), toName = args.Last("to");
         if (toName.empty()) return fail("--to SET is needed with --from or --detect");
         auto toSet = CharsetByName(toName);
-        if (!toSet) return fail("unknown character set '" + toName + "' (see 'kxfile charsets')");
+        if (!toSet) return fail(UnknownCharsetMessage(toName));
         to = *toSet;
         if (!fromName.empty()) {
             auto fromSet = CharsetByName(fromName);
-            if (!fromSet) return fail("unknown character set '" + fromName + "' (see 'kxfile charsets')");
+            if (!fromSet) return fail(UnknownCharsetMessage(fromName));
             from = *fromSet;
         } else if (!args.Has("detect")) {
             return fail("--from SET is needed with --to");
-        } else {
-            from = 51;  // detection that decides nothing leaves Shift-JIS
         }
     }
     uint32_t options = charset ? CSF_TRANSLATE : 0;
+    if (charset) options |= CharsetNameOptions(args.Last("from")) | CharsetNameOptions(args.Last("to"));
     uint32_t variant = 0;
     if (args.Has("national")) {
         if (!ParseNumber(args.Last("national"), 1, 17, number)) return fail("--national takes a variant 1-17");
@@ -186,6 +210,7 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     }
     if (!charset && options != 0) return fail("character-set options need --from and --to");
     plan.detect = args.Has("detect");
+    if (plan.detect && args.Has("from")) plan.detectFallback = from;
     plan.kanaToFull = (options & CSF_KANA_TO_FULL) != 0;
 
     // Which handle translates. Host text becomes Shift-JIS on the writing
@@ -248,7 +273,7 @@ bool ParseCompression(const char *command, const ParsedArgs &args, HandleLayers 
     if (!args.Has("compress")) return true;
     std::string method = args.Last("compress");
     uint64_t number = 0;
-    if (method == "record") layers.compression = 32;
+    if (SameWord(method, "record")) layers.compression = 32;
     else if (ParseNumber(method, 1, 8, number) && (number == 1 || number == 2 || number == 4 || number == 8))
         layers.compression = static_cast<uint32_t>(number);
     else {
@@ -282,35 +307,81 @@ bool RejectReceiveOptions(const char *command, const ParsedArgs &args) {
     return true;
 }
 
+// --output-dir, --in-place, -r and -j: whether the command works on many
+// files; nothing when it does not, else the exit code of a usage error.
+std::optional<int> ParseManyFiles(const char *command, const ParsedArgs &args, bool &many, ManyFiles &files) {
+    many = args.Has("output-dir") || args.Has("in-place") || args.Has("recursive");
+    if (!many) {
+        if (args.Has("jobs")) return UsageError(command, "-j goes with --output-dir DIR or --in-place");
+        return std::nullopt;
+    }
+    if (args.Has("output-dir") == args.Has("in-place"))
+        return UsageError(command, "give either --output-dir DIR or --in-place with several files or -r");
+    if (args.Has("output")) return UsageError(command, "-o names one output; several files take --output-dir DIR");
+    for (const char *name : {"append", "skip-ctrl-z", "host-name", "unique", "force", "83", "drop-last-ext"})
+        if (args.Has(name)) return UsageError(command, std::string("--") + name + " goes with one file");
+    if (args.positional.empty()) return UsageError(command, "the files to convert are needed");
+    for (const std::string &input : args.positional)
+        if (input == "-") return UsageError(command, "standard input is not one of several files");
+    files.inputs = args.positional;
+    files.outputDir = args.Last("output-dir");
+    if (args.Has("output-dir") && files.outputDir.empty()) return UsageError(command, "--output-dir needs a directory");
+    files.recursive = args.Has("recursive");
+    files.jobs = std::max(1u, std::thread::hardware_concurrency());
+    uint64_t number = 0;
+    if (args.Has("jobs")) {
+        if (!ParseNumber(args.Last("jobs"), 1, 1024, number)) return UsageError(command, "-j takes a number of files 1-1024");
+        files.jobs = static_cast<unsigned>(number);
+    }
+    return std::nullopt;
+}
+
+int SeveralFilesNeedATarget(const char *command) {
+    return UsageError(command, "several files take --output-dir DIR or --in-place");
+}
+
 }  // namespace
 
 int SendCommand(int argc, char **argv) {
     ParsedArgs args;
     if (auto done = ParseCommandLine("send", argc, argv, kTransferOptions, SendUsage, args)) return *done;
-    if (args.positional.size() != 1) return UsageError("send", "one FILE to send is needed");
+    bool many = false;
+    ManyFiles files;
+    if (auto done = ParseManyFiles("send", args, many, files)) return *done;
+    if (!many && args.positional.size() > 1) return SeveralFilesNeedATarget("send");
+    if (!many && args.positional.size() != 1) return UsageError("send", "one FILE to send is needed");
     TransferPlan plan;
-    plan.input = args.positional[0];
-    plan.output = args.Has("output") ? args.Last("output") : "-";
     if (!RejectReceiveOptions("send", args) || !ParseLayers("send", args, args.Has("compress"), plan) ||
         !ParseCompression("send", args, plan.reader))
         return 2;
+    if (many) return RunOnManyFiles("send", files, plan);
+    plan.input = args.positional[0];
+    plan.output = args.Has("output") ? args.Last("output") : "-";
     return Run(plan);
 }
 
 int ReceiveCommand(int argc, char **argv) {
     ParsedArgs args;
     if (auto done = ParseCommandLine("receive", argc, argv, kTransferOptions, ReceiveUsage, args)) return *done;
-    if (args.positional.size() > 1) return UsageError("receive", "at most one input is given");
-    if (args.Has("output") == args.Has("host-name")) return UsageError("receive", "give either -o FILE or --host-name NAME");
-    if (!args.Has("host-name"))
-        for (const char *name : {"unique", "force", "83", "drop-last-ext"})
-            if (args.Has(name)) return UsageError("receive", std::string("--") + name + " goes with --host-name");
-    if (args.Has("skip-ctrl-z") && !args.Has("append")) return UsageError("receive", "--skip-ctrl-z goes with --append");
+    bool many = false;
+    ManyFiles files;
+    if (auto done = ParseManyFiles("receive", args, many, files)) return *done;
+    if (!many) {
+        if (args.positional.size() > 1) return SeveralFilesNeedATarget("receive");
+        if (args.Has("output") == args.Has("host-name"))
+            return UsageError("receive", "give either -o FILE or --host-name NAME");
+        if (!args.Has("host-name"))
+            for (const char *name : {"unique", "force", "83", "drop-last-ext"})
+                if (args.Has(name)) return UsageError("receive", std::string("--") + name + " goes with --host-name");
+        if (args.Has("skip-ctrl-z") && !args.Has("append"))
+            return UsageError("receive", "--skip-ctrl-z goes with --append");
+    }
     TransferPlan plan;
-    plan.input = args.positional.empty() ? "-" : args.positional[0];
     if (!ParseLayers("receive", args, false, plan) || !ParseCompression("receive", args, plan.writer)) return 2;
     if (plan.writer.compression != 0 && (plan.report || plan.strict))
         return UsageError("receive", "--report and --strict read plain text, not compressed data");
+    if (many) return RunOnManyFiles("receive", files, plan);
+    plan.input = args.positional.empty() ? "-" : args.positional[0];
     plan.append = args.Has("append");
     plan.skipCtrlZ = args.Has("skip-ctrl-z");
     if (args.Has("host-name")) {
@@ -328,14 +399,20 @@ int ReceiveCommand(int argc, char **argv) {
 int ConvertCommand(int argc, char **argv) {
     ParsedArgs args;
     if (auto done = ParseCommandLine("convert", argc, argv, kTransferOptions, ConvertUsage, args)) return *done;
-    if (args.positional.size() != 2) return UsageError("convert", "IN and OUT are needed");
-    if (args.Has("output")) return UsageError("convert", "OUT is the second argument, not -o");
+    bool many = false;
+    ManyFiles files;
+    if (auto done = ParseManyFiles("convert", args, many, files)) return *done;
     if (args.Has("compress")) return UsageError("convert", "--compress belongs to send and receive");
     if (!RejectReceiveOptions("convert", args)) return 2;
     TransferPlan plan;
-    plan.input = args.positional[0];
-    plan.output = args.positional[1];
     if (!ParseLayers("convert", args, false, plan)) return 2;
+    if (many) return RunOnManyFiles("convert", files, plan);
+    // As iconv: IN and OUT default to standard input and output; OUT is the
+    // second argument or -o, not both.
+    const std::vector<std::string> &paths = args.positional;
+    if (paths.size() > 2 || (paths.size() == 2 && args.Has("output"))) return SeveralFilesNeedATarget("convert");
+    plan.input = paths.empty() ? "-" : paths[0];
+    plan.output = paths.size() == 2 ? paths[1] : args.Has("output") ? args.Last("output") : "-";
     return Run(plan);
 }
 

@@ -86,14 +86,15 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
     if(row MATCHES "^#" OR row STREQUAL "")
       continue()
     endif()
-    if(NOT row MATCHES "^([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|(.*)$")
+    if(NOT row MATCHES "^([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|([^|]*)\\|(.*)$")
       message(FATAL_ERROR "resources/charsets/registry.txt: malformed row: ${row}")
     endif()
     set(id "${CMAKE_MATCH_1}")
     set(file "${CMAKE_MATCH_2}")
     set(name "${CMAKE_MATCH_3}")
     set(aliases "${CMAKE_MATCH_4}")
-    set(description "${CMAKE_MATCH_5}")
+    set(dbcs "${CMAKE_MATCH_5}")
+    set(description "${CMAKE_MATCH_6}")
     string(STRIP "${description}" description)
     string(REPLACE "\\" "/" description "${description}")
     string(REPLACE "\"" "'" description "${description}")
@@ -101,6 +102,16 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
     string(STRIP "${file}" file)
     string(STRIP "${name}" name)
     string(STRIP "${aliases}" aliases)
+    string(STRIP "${dbcs}" dbcs)
+    if(dbcs STREQUAL "pc")
+      set(cli_dbcs "DoubleByte::kPc")
+    elseif(dbcs STREQUAL "host")
+      set(cli_dbcs "DoubleByte::kHost")
+    elseif(dbcs STREQUAL "-")
+      set(cli_dbcs "DoubleByte::kNone")
+    else()
+      message(FATAL_ERROR "resources/charsets/registry.txt: dbcs is pc, host or -, in: ${row}")
+    endif()
     if(NOT id MATCHES "^[0-9]+$" OR id GREATER 65535)
       message(FATAL_ERROR "resources/charsets/registry.txt: bad CharsetId in: ${row}")
     endif()
@@ -108,11 +119,15 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
     if(cli_aliases STREQUAL "-")
       set(cli_aliases "")
     endif()
-    string(APPEND cli_names "    {${id}, \"${name}\", \"${cli_aliases}\", \"${description}\"},\n")
+    string(APPEND cli_names "    {${id}, \"${name}\", \"${cli_aliases}\", ${cli_dbcs}, \"${description}\"},\n")
 
     # Code pages named by the set's name or aliases: cpNNN, ibmNNN and
-    # windows-NNNN give NNN; iso-8859-N gives 28590 + N.
-    string(REPLACE "," ";" names "${name},${aliases}")
+    # windows-NNNN give NNN; iso-8859-N gives 28590 + N. Only single-byte
+    # sets: the OEM and ANSI conversions go byte by byte.
+    set(names "")
+    if(dbcs STREQUAL "-")
+      string(REPLACE "," ";" names "${name},${aliases}")
+    endif()
     foreach(alias IN LISTS names)
       string(STRIP "${alias}" alias)
       string(TOLOWER "${alias}" alias)
@@ -217,7 +232,7 @@ ${c_pages}};
 " @ONLY)
   file(CONFIGURE OUTPUT "${out_dir}/cli_charsets.inc" CONTENT
 "// Generated from resources/charsets/registry.txt by cmake/Resources.cmake; do not edit.
-// {CharsetId, name, aliases, description} of every registered set.
+// {CharsetId, name, aliases, double-byte kind, description} of every registered set.
 constexpr CharsetName kCharsetNames[] = {
 ${cli_names}};
 " @ONLY)

@@ -3,8 +3,17 @@
  *
  * Streams with text, character-set and compression layers, file-name
  * validation and construction, directory enumeration and international
- * date and time strings. Every function returns a failure value and leaves
- * the reason in the calling thread's last error (kxFileErrorVal).
+ * date and time strings. A function that fails returns its failure value
+ * and leaves the reason, never 0, in the calling thread's last error
+ * (kxFileErrorVal); a 0 that answers a question (no directory part, no more
+ * matches) is not a failure and leaves the last error alone.
+ *
+ * Threads: any thread may call any function; a KXFILE or KXMATCH belongs to
+ * one thread at a time. Name validation enters directories for a moment; the
+ * functions that take names serialize on one lock, so their relative names
+ * never resolve in another call's directory. A program that opens relative
+ * names itself while another thread calls these functions should use full
+ * names.
  *
  * Plain C (C99 and C++); the 62 functions below are the library's only
  * exported symbols.
@@ -125,6 +134,11 @@ typedef struct KXTEXTWINDOW {
    paired with any single-byte set or with Shift-JIS (51). It has no map:
    kxFileSetupXlat builds no table to or from it. */
 #define KXCHARSET_UTF8       65001u
+/* Shift-JIS to the 7-bit JIS hosts (52, 53, 54): each run of double-byte
+   text or katakana ends with ESC ( B (ASCII), as RFC 1468 ISO-2022-JP
+   readers expect, instead of ESC ( J (JIS Roman, where 0x5C is the yen sign
+   and 0x7E the overline). Reading accepts either form with or without it. */
+#define CSF_JIS_ASCII_RETURN 0x00080000u
 
 /* Translation-table options (kxFileSetupXlat). */
 #define XLAT_APPROXIMATE     0x0001u

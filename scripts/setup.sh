@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test kxfiles.
-# Usage: scripts/setup.sh [test|bench|windows|clang|fuzz]...
+# Usage: scripts/setup.sh [test|bench|windows|clang|fuzz|coverage]...
 set -euo pipefail
 
 need=()
@@ -13,8 +13,11 @@ for what in "$@"; do
       [ -d /usr/include/gtest ] || need+=(libgtest-dev)
       # the peak resident size of kxfile in tests/cli/interrupt.sh
       [ -x /usr/bin/time ] || need+=(time)
+      # the install route of the README (tests/install/install.sh)
+      command -v pkg-config >/dev/null || need+=(pkg-config)
       ;;
     bench) [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev) ;;
+    coverage) command -v gcovr >/dev/null || need+=(gcovr) ;;
     windows) command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64) ;;
     # clang with libFuzzer and the sanitizer runtimes (the clang and
     # ThreadSanitizer builds need the same).

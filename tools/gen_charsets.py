@@ -754,6 +754,12 @@ BUILDERS = {
 
 IDENTITY_IDS = range(8, 14)
 DBCS_USING_51 = list(range(52, 63)) + [73, 77]
+# The double-byte sets: the PC's (Shift-JIS and its relatives), whose text the
+# character-set layer turns into host text on reading and back on writing,
+# and the hosts' (JIS, EUC, locking shifts), whose text comes from or goes to
+# a PC set. 58 and 69 are shift states of the host sets, not sets a file is in.
+PC_DOUBLE_BYTE = {51, 59, 61, 62}
+HOST_DOUBLE_BYTE = set(range(52, 58)) | {60, 73, 77}
 
 
 def build(cid):
@@ -781,8 +787,8 @@ def identity_file(cid):
 
 # id: (canonical name, aliases, description); file names come from the maps.
 REGISTRY = {
-    5: ('dec-mcs', 'dec', 'DEC Multinational Character Set'),
-    6: ('hp-roman8', 'roman8,r8', 'HP Roman-8; 0xA9/0xAA/0xAC ASCII accents, 0xAF pound, 0xF6 soft hyphen'),
+    5: ('dec-mcs', 'dec,csdecmcs', 'DEC Multinational Character Set'),
+    6: ('hp-roman8', 'roman8,r8,cshproman8', 'HP Roman-8; 0xA9/0xAA/0xAC ASCII accents, 0xAF pound, 0xF6 soft hyphen'),
     7: ('line-drawing', '-', 'ASCII and box-drawing/block/bracket-corner glyphs in 0xA1-0xFE'),
     8: ('identity-8', '-', '256-byte identity resource; no character map'),
     9: ('identity-9', '-', '256-byte identity resource; no character map'),
@@ -791,49 +797,49 @@ REGISTRY = {
     12: ('identity-12', '-', '256-byte identity resource; no character map'),
     13: ('identity-13', '-', '256-byte identity resource; no character map'),
     14: ('identity', '-', 'no map is read; every table to or from 14 is the identity'),
-    15: ('iso-8859-1', 'latin1,l1,iso_8859-1,cp819,ibm819', 'ISO 8859-1'),
-    16: ('iso-8859-2', 'latin2,l2,iso_8859-2', 'ISO 8859-2'),
-    17: ('iso-8859-3', 'latin3,l3,iso_8859-3', 'ISO 8859-3'),
-    18: ('iso-8859-4', 'latin4,l4,iso_8859-4', 'ISO 8859-4'),
-    19: ('iso-8859-5', 'cyrillic,iso_8859-5', 'ISO 8859-5'),
-    20: ('iso-8859-6', 'arabic,iso_8859-6,asmo-708,ecma-114', 'ISO 8859-6 with Arabic-Indic digits at 0x30-0x39'),
-    21: ('iso-8859-7', 'greek,greek8,iso_8859-7,elot_928,ecma-118', 'ISO 8859-7, 1987 edition, with 0xA1/0xA2/0xB4/0xB5 replaced'),
-    22: ('iso-8859-8', 'hebrew,iso_8859-8', 'ISO 8859-8, 1988 edition'),
-    23: ('iso-8859-9', 'latin5,l5,iso_8859-9', 'ISO 8859-9'),
-    24: ('windows-1250', 'cp1250', 'Windows code page 1250'),
-    25: ('windows-1251', 'cp1251', 'Windows code page 1251'),
-    26: ('windows-1252', 'cp1252', 'Windows code page 1252 without euro sign, Z-caron, z-caron'),
-    27: ('windows-1253', 'cp1253', 'Windows code page 1253 with 0xA1 U+03F4 and 0xB4 U+03F3'),
-    28: ('windows-1254', 'cp1254', 'Windows code page 1254'),
-    29: ('windows-1255', 'cp1255', 'Windows code page 1255 without vowel points'),
+    15: ('iso-8859-1', 'latin1,l1,iso_8859-1:1987,iso-ir-100,cp819,ibm819,csisolatin1', 'ISO 8859-1'),
+    16: ('iso-8859-2', 'latin2,l2,iso_8859-2:1987,iso-ir-101,csisolatin2', 'ISO 8859-2'),
+    17: ('iso-8859-3', 'latin3,l3,iso_8859-3:1988,iso-ir-109,csisolatin3', 'ISO 8859-3'),
+    18: ('iso-8859-4', 'latin4,l4,iso_8859-4:1988,iso-ir-110,csisolatin4', 'ISO 8859-4'),
+    19: ('iso-8859-5', 'cyrillic,iso_8859-5:1988,iso-ir-144,csisolatincyrillic', 'ISO 8859-5'),
+    20: ('iso-8859-6', 'arabic,iso_8859-6:1987,iso-ir-127,asmo-708,ecma-114,csisolatinarabic', 'ISO 8859-6 with Arabic-Indic digits at 0x30-0x39'),
+    21: ('iso-8859-7', 'greek,greek8,iso_8859-7:1987,iso-ir-126,elot_928,ecma-118,csisolatingreek', 'ISO 8859-7, 1987 edition, with 0xA1/0xA2/0xB4/0xB5 replaced'),
+    22: ('iso-8859-8', 'hebrew,iso_8859-8:1988,iso-ir-138,csisolatinhebrew', 'ISO 8859-8, 1988 edition'),
+    23: ('iso-8859-9', 'latin5,l5,iso_8859-9:1989,iso-ir-148,csisolatin5', 'ISO 8859-9'),
+    24: ('windows-1250', 'cp1250,cswindows1250', 'Windows code page 1250'),
+    25: ('windows-1251', 'cp1251,cswindows1251', 'Windows code page 1251'),
+    26: ('windows-1252', 'cp1252,cswindows1252', 'Windows code page 1252 without euro sign, Z-caron, z-caron'),
+    27: ('windows-1253', 'cp1253,cswindows1253', 'Windows code page 1253 with 0xA1 U+03F4 and 0xB4 U+03F3'),
+    28: ('windows-1254', 'cp1254,cswindows1254', 'Windows code page 1254'),
+    29: ('windows-1255', 'cp1255,cswindows1255', 'Windows code page 1255 without vowel points'),
     30: ('arabic-windows', '-', 'Arabic Windows set, arrangement before the later additions to code page 1256'),
-    31: ('ibm437', 'cp437,437', 'IBM PC code page 437'),
-    32: ('ibm850', 'cp850,850', 'IBM PC code page 850'),
-    33: ('ibm852', 'cp852,852', 'IBM PC code page 852'),
-    34: ('ibm855', 'cp855,855', 'IBM PC code page 855, 0xFD without a value'),
-    35: ('ibm857', 'cp857,857', 'IBM PC code page 857'),
-    36: ('ibm860', 'cp860,860', 'IBM PC code page 860'),
-    37: ('ibm861', 'cp861,861,cp-is', 'IBM PC code page 861'),
-    38: ('ibm863', 'cp863,863', 'IBM PC code page 863'),
-    39: ('ibm864', 'cp864,864', 'IBM PC code page 864, earlier arrangement with box drawing at 0x05-0x0F'),
-    40: ('ibm865', 'cp865,865', 'IBM PC code page 865'),
-    41: ('ibm869', 'cp869,869,cp-gr', 'IBM PC code page 869 with 0xEF U+00B4 and 0xF7 U+03F4'),
+    31: ('ibm437', 'cp437,437,cspc8codepage437', 'IBM PC code page 437'),
+    32: ('ibm850', 'cp850,850,cspc850multilingual', 'IBM PC code page 850'),
+    33: ('ibm852', 'cp852,852,cspcp852', 'IBM PC code page 852'),
+    34: ('ibm855', 'cp855,855,csibm855', 'IBM PC code page 855, 0xFD without a value'),
+    35: ('ibm857', 'cp857,857,csibm857', 'IBM PC code page 857'),
+    36: ('ibm860', 'cp860,860,csibm860', 'IBM PC code page 860'),
+    37: ('ibm861', 'cp861,861,cp-is,csibm861', 'IBM PC code page 861'),
+    38: ('ibm863', 'cp863,863,csibm863', 'IBM PC code page 863'),
+    39: ('ibm864', 'cp864,864,csibm864', 'IBM PC code page 864, earlier arrangement with box drawing at 0x05-0x0F'),
+    40: ('ibm865', 'cp865,865,csibm865', 'IBM PC code page 865'),
+    41: ('ibm869', 'cp869,869,cp-gr,csibm869', 'IBM PC code page 869 with 0xEF U+00B4 and 0xF7 U+03F4'),
     42: ('cp1252-accents', '-', 'code page 1252 without 0x80/0x83/0x8E/0x9E, spacing accents at 0x04-0x0C'),
     43: ('terminal-korean', '-', 'terminal set: box drawing/arrows, ASCII with won sign, Hangul jamo'),
-    44: ('terminal-jis', 'jis_x0201', 'terminal set: box drawing/arrows, JIS X 0201'),
-    45: ('terminal-ascii', '-', 'terminal set: box drawing/arrows, ASCII, 0x80/0xFD/0xFE'),
+    44: ('terminal-jis', 'jis_x0201,x0201,cshalfwidthkatakana', 'terminal set: box drawing/arrows, JIS X 0201'),
+    45: ('terminal-ascii', 'ascii,us-ascii,us,iso646-us,ansi_x3.4-1968,iso-ir-6,csascii', 'terminal set: box drawing/arrows, ASCII, 0x80/0xFD/0xFE'),
     46: ('cp850-text', '-', 'code page 850 without box drawing, typographic quotes'),
     47: ('none', '-', 'no map: no table to or from 47 can be built'),
     48: ('dec-graphics-technical', '-', 'DEC Special Graphics at 0x00-0x1F, DEC Technical at 0x20-0x7E'),
     49: ('terminal-font', '-', 'terminal font: line drawing, PC glyphs, technical and Greek symbols'),
     50: ('control-pictures', '-', 'control pictures U+2400-U+241F and private pictures'),
-    51: ('shift_jis', 'sjis,ms_kanji,csshiftjis', 'Shift-JIS, single-byte view: ASCII, upper half U+F800-U+F87F'),
+    51: ('shift_jis', 'sjis,s_jis,ms_kanji,mskanji,csshiftjis,cp932,ms932,932,windows-31j,cswindows31j', 'Shift-JIS, single-byte view: ASCII, upper half U+F800-U+F87F'),
     52: ('jis-7bit-x0212', '-', '7-bit JIS host, kanji in by ESC $ @ ESC $ B, JIS X 0212 by ESC $ ( D'),
-    53: ('iso-2022-jp', 'csiso2022jp', '7-bit JIS host, kanji in by ESC $ B, katakana by ESC ( I'),
+    53: ('iso-2022-jp', 'jis,csiso2022jp', '7-bit JIS host, kanji in by ESC $ B, katakana by ESC ( I'),
     54: ('jis-7bit-1978', '-', '7-bit JIS host, older kanji designation ESC $ @'),
     55: ('host-locking-shift', '-', '8-bit host, locking shifts ESC } (katakana) and ESC 0x7C (double-byte)'),
     56: ('host-locking-shift-box', '-', '8-bit host, locking shifts, 1978 ordering, box-drawing row 0xFE'),
-    57: ('euc-jp', 'eucjp', 'EUC: JIS X 0208 in 0xA1-0xFE, katakana after 0x8E, JIS X 0212 after 0x8F'),
+    57: ('euc-jp', 'ujis,u_jis,cseucpkdfmtjapanese,extended_unix_code_packed_format_for_japanese', 'EUC: JIS X 0208 in 0xA1-0xFE, katakana after 0x8E, JIS X 0212 after 0x8F'),
     58: ('half-width-katakana', '-', 'half-width katakana as a shift state of the hosts above'),
     59: ('pc-dbcs-59', '-', 'PC double-byte set, lead bytes 0x81-0xFE'),
     60: ('host-dbcs-60', '-', 'host double-byte set, lead bytes 0x81-0xFE, converted through resources 83/84'),
@@ -843,8 +849,8 @@ REGISTRY = {
     64: ('greek-terminal', '-', '8-bit Greek terminal set, Greek letters in 0xBC-0xFE'),
     65: ('ibm737', 'cp737,737', 'IBM PC code page 737 with 0xF4/0xF5/0xF9/0xFF replaced'),
     66: ('iso646-yu', 'jus_i.b1.002,iso-ir-141,yu,js', 'ISO 646 Yugoslav variant, 0xA0-0xFF repeat 0x20-0x7F'),
-    67: ('ibm866', 'cp866,866', 'IBM PC code page 866'),
-    68: ('ibm862', 'cp862,862', 'IBM PC code page 862'),
+    67: ('ibm866', 'cp866,866,csibm866', 'IBM PC code page 866'),
+    68: ('ibm862', 'cp862,862,cspc862latinhebrew', 'IBM PC code page 862'),
     69: ('jis-x0212', '-', 'JIS X 0212 supplementary kanji, a shift state (ESC $ ( D or EUC 0x8F); no map'),
     73: ('jis-7bit-esc-k', '-', '7-bit host, double-byte characters in by ESC K, out by ESC H'),
     74: ('hebrew-7bit', '-', '7-bit Hebrew, letters at 0x60-0x7A, 0xA0-0xFF repeat 0x20-0x7F'),
@@ -872,12 +878,21 @@ def registry_file_column(cid, maps):
     return '-'
 
 
+def double_byte_column(cid):
+    return 'pc' if cid in PC_DOUBLE_BYTE else 'host' if cid in HOST_DOUBLE_BYTE else '-'
+
+
+def name_key(name):
+    """A name as the tool compares it: without regard to case, '-' and '_'."""
+    return name.lower().replace('-', '').replace('_', '')
+
+
 def render_registry(maps):
-    rows = [(str(cid), registry_file_column(cid, maps), name, aliases, desc)
+    rows = [(str(cid), registry_file_column(cid, maps), name, aliases, double_byte_column(cid), desc)
             for cid, (name, aliases, desc) in sorted(REGISTRY.items())]
     # Columns are aligned over the small ids; a set numbered after its code
     # page (UTF-8, 65001) keeps the alignment of the others where it fits.
-    widths = [max(len(r[i]) for r in rows if len(r[0]) <= 2) for i in range(4)]
+    widths = [max(len(r[i]) for r in rows if len(r[0]) <= 2) for i in range(5)]
     lines = [
         '# The character sets that the library knows, one line per CharsetId.',
         '# Columns, separated by " | ":',
@@ -886,12 +901,15 @@ def render_registry(maps):
         '#            "=51": a double-byte set whose single-byte map is that of 51;',
         '#            NN-identity.txt: a 256-byte identity resource, no character map',
         '#   name     canonical name',
-        '#   aliases  other names, comma-separated, IANA names where one exists; "-": none',
+        '#   aliases  other names, comma-separated, IANA names where one exists; "-": none;',
+        '#            names are compared without regard to case, "-" and "_"',
+        '#   dbcs     double-byte text: "pc" a PC set (Shift-JIS and its relatives),',
+        '#            "host" a host set whose text comes from or goes to a PC set; "-": none',
         '#   description',
         '# regenerate: ' + REGEN,
     ]
     for r in rows:
-        lines.append(' | '.join(r[i].ljust(widths[i]) for i in range(4)) + ' | ' + r[4])
+        lines.append(' | '.join(r[i].ljust(widths[i]) for i in range(5)) + ' | ' + r[5])
     return '\n'.join(lines) + '\n'
 
 
@@ -1113,6 +1131,14 @@ def run_checks(maps, files):
             ok(col == '=51', 'registry: %d should be =51' % cid)
         else:
             ok(col == '-' and cid not in maps, 'registry: %d file column' % cid)
+        ok(r[4].strip() == double_byte_column(cid), 'registry: %d double-byte column' % cid)
+    # Every name and alias reaches one set, as the tool compares names.
+    seen = {}
+    for cid, (name, aliases, _) in REGISTRY.items():
+        for each in [name] + ([] if aliases == '-' else aliases.split(',')):
+            ok(seen.setdefault(name_key(each), cid) == cid, 'registry: %s names two sets' % each)
+            seen[name_key(each)] = cid
+    ok(PC_DOUBLE_BYTE | HOST_DOUBLE_BYTE <= set(DBCS_USING_51) | {51}, 'a double-byte set without the map of 51')
     return ok
 
 

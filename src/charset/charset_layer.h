@@ -97,6 +97,7 @@ struct CharsetState {
     uint32_t kanaToFull;                        // 1 with CSF_KANA_TO_FULL
     uint32_t kanaToHalf;                        // 1 with CSF_KANA_TO_HALF
     uint32_t detectPending;                     // 1 from setup with CSF_DETECT_JAPANESE until the first CharsetWrite
+    uint32_t jisAsciiReturn;                    // 1 with CSF_JIS_ASCII_RETURN: 7-bit JIS runs end with ESC ( B
     uint8_t kanaInSeq[4];                       // host sequence before half-width katakana, 0-terminated
     uint8_t kanjiInSeq[7];                      // host sequence before double-byte characters, 0-terminated
     uint8_t supplementInSeq[5];                 // host sequence before supplementary kanji, 0-terminated

@@ -31,6 +31,7 @@ ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32
     s->kanaToFull = (options & CSF_KANA_TO_FULL) ? 1 : 0;
     s->kanaToHalf = (options & CSF_KANA_TO_HALF) ? 1 : 0;
     s->detectPending = (options & CSF_DETECT_JAPANESE) ? 1 : 0;
+    s->jisAsciiReturn = (options & CSF_JIS_ASCII_RETURN) ? 1 : 0;
     if (IsUnicodePair(from, to)) {
         // The sets are named: no detection, no host shift sequences.
         s->detectPending = 0;

@@ -46,7 +46,9 @@ void SetupShiftSequences(CharsetState &s) {
             CopySequence(s.kanjiInSeq, q.kanjiIn);
             CopySequence(s.supplementInSeq, q.supplementIn);
             CopySequence(s.kanaInSeq, q.kanaIn);
-            CopySequence(s.shiftOutSeq, q.shiftOut);
+            // The RFC 1468 form returns to ASCII rather than to JIS Roman.
+            const bool ascii = s.jisAsciiReturn && std::strcmp(q.shiftOut, "\x1B(J") == 0;
+            CopySequence(s.shiftOutSeq, ascii ? "\x1B(B" : q.shiftOut);
         }
         // Detection found Shift-JIS data for a Shift-JIS file: the write side
         // of an earlier run would pair the bytes as the earlier from set's;

@@ -103,8 +103,9 @@ KXEXPORT int32_t KXAPI kxFileSetCompression(KXFILE file, uint32_t method) {
         }
         if (method == kMethodRecords) {
             ErrorCode code = RecordStart(file);
-            if (code == err::kNone) file->flags |= kLayerRecordMode;
-            return code;
+            if (code != err::kNone) return Failed<int32_t>(code, code);
+            file->flags |= kLayerRecordMode;
+            return err::kNone;
         }
         void *memory = os::LocalAlloc(os::LPTR, sizeof(CompressionState));
         if (memory == nullptr) {

@@ -318,10 +318,7 @@ void RecordReset(RecordState &state) {
 
 ErrorCode RecordStart(FileHandle *handle) {
     void *memory = os::LocalAlloc(os::LPTR, sizeof(RecordState));
-    if (memory == nullptr) {
-        SetThreadError(err::kOutOfMemory);
-        return err::kOutOfMemory;
-    }
+    if (memory == nullptr) return err::kOutOfMemory;
     auto *state = new (memory) RecordState{};
     RecordReset(*state);
     os::LocalFree(handle->records);

@@ -6,10 +6,7 @@ namespace kx {
 
 FileHandle *AllocFileHandle(BufferedStream *stream) {
     void *memory = os::LocalAlloc(os::LPTR, sizeof(FileHandle));
-    if (memory == nullptr) {
-        SetThreadError(err::kOutOfMemory);
-        return nullptr;
-    }
+    if (memory == nullptr) return nullptr;
     auto *handle = new (memory) FileHandle{};
     handle->stream = stream;
     return handle;

@@ -40,8 +40,8 @@ namespace kx {
 
 using FileHandle = ::KxFileHandle;
 
-// A new handle around `stream`, every other field zero; null after recording
-// 10 when memory runs out. The caller fills fullName.
+// A new handle around `stream`, every other field zero; null when memory runs
+// out. The caller fills fullName.
 FileHandle *AllocFileHandle(BufferedStream *stream);
 
 // Frees the handle's layer states (text, character set, compression) and the

@@ -9,6 +9,15 @@
 #include "platform/platform.h"
 
 namespace kx {
+
+namespace {
+std::recursive_mutex &CurrentDirectoryMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+}  // namespace
+
+DirectoryLock::DirectoryLock() : lock_(CurrentDirectoryMutex()) {}
 namespace {
 
 constexpr size_t kMaxPathLength = kPathBufferSize - 1;  // 259 characters
@@ -357,34 +366,45 @@ using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileValidateFileName(const char *name) {
     return Guarded<int32_t>(0, [&] {
-        ErrorCode code = CheckFileName(name);
-        if (code == err::kNone) return 1;
-        SetThreadError(code);
-        return 0;
+        DirectoryLock lock;
+        return ExportResult(CheckFileName(name));
     });
 }
 
+// A null output, or an output that is the name's own buffer, leaves nowhere to
+// build the full name: 9, as the other calls refuse a missing argument.
 KXEXPORT int32_t KXAPI kxFileGetFullName(const char *name, char *out) {
     return Guarded<int32_t>(0, [&] {
-        if (out == nullptr) return 0;
+        DirectoryLock lock;
+        if (out == nullptr) return Failed<int32_t>(err::kMisc, 0);
         ErrorCode code = CheckFileName(name);
-        if (code != err::kNone) {
-            SetThreadError(code);
-            return 0;
-        }
-        if (out == name) return 0;
-        return BuildFullName(name, out);
+        if (code != err::kNone) return Failed<int32_t>(code, 0);
+        if (out == name) return Failed<int32_t>(err::kMisc, 0);
+        bool tooLong = false;
+        if (BuildFullNameChecked(name, out, tooLong)) return 1;
+        return Failed<int32_t>(tooLong ? err::kNameTooLong : err::kInvalidPath, 0);
     });
 }
 
+// The splitting calls answer 0 for a name without the part asked for; a null
+// argument is a failure, 9.
 KXEXPORT int32_t KXAPI kxFileGetDrive(const char *name, char *prefix, char *rewritten) {
-    return Guarded<int32_t>(0, [&] { return GetRootPrefix(name, prefix, rewritten); });
+    return Guarded<int32_t>(0, [&] {
+        if (name == nullptr) return Failed<int32_t>(err::kMisc, 0);
+        return GetRootPrefix(name, prefix, rewritten);
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileExtractFileName(const char *name, char *buffer) {
-    return Guarded<int32_t>(0, [&] { return SplitFileName(name, buffer); });
+    return Guarded<int32_t>(0, [&] {
+        if (name == nullptr || buffer == nullptr) return Failed<int32_t>(err::kMisc, 0);
+        return SplitFileName(name, buffer);
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileExtractPath(const char *name, char *buffer) {
-    return Guarded<int32_t>(0, [&] { return SplitDirectory(name, buffer); });
+    return Guarded<int32_t>(0, [&] {
+        if (name == nullptr || buffer == nullptr) return Failed<int32_t>(err::kMisc, 0);
+        return SplitDirectory(name, buffer);
+    });
 }

@@ -4,10 +4,25 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "core/errors.h"
 
 namespace kx {
+
+// The process has one current directory for all its threads, and name
+// validation enters directories for a moment to ask about them. Every export
+// that resolves a name, or reads or changes the current directory, holds this
+// lock for its whole call: no call of the library then resolves a relative
+// name while another thread's call has the current directory elsewhere.
+// Recursive, since exports call one another.
+class DirectoryLock {
+public:
+    DirectoryLock();
+
+private:
+    std::unique_lock<std::recursive_mutex> lock_;
+};
 
 // The length of the path's drive (C:) or share (\\server\share) prefix. `root`
 // (may be null) receives the prefix, a share connected to a drive as that drive

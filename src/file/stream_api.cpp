@@ -24,39 +24,28 @@ constexpr uint32_t kSelectRecords = 3;    // records the text layer has ended
 
 // Validates a name for kxFileOpen and kxFileCreate2: a name refused as too
 // long on a volume of 8.3 names is cut to 8 characters in the caller's buffer
-// and tried again. False after recording the cause.
-bool ValidateForOpening(char *name) {
+// and tried again.
+ErrorCode ValidateForOpening(char *name) {
     ErrorCode code = CheckFileName(name);
     if (code == err::kNameTooLong && VolumeNameLimit(name) <= 12) {
         code = CutToShortName(name);
         if (code == err::kNone) code = CheckFileName(name);
     }
-    if (code != err::kNone) {
-        SetThreadError(code);
-        return false;
-    }
-    return true;
+    return code;
 }
 
-// Wraps an open stream in a new handle with the file's full name; on failure
-// the stream is closed again and 10 is the last error.
-FileHandle *WrapStream(BufferedStream *stream, const char *name) {
+// The new handle of an opened stream, with the file's full name; the opening's
+// failure, or 10 when there is no memory for the handle (the stream is closed
+// again), is recorded.
+FileHandle *Opened(ErrorCode code, BufferedStream *stream, const char *name) {
+    if (code != err::kNone) return Failed<FileHandle *>(code, nullptr);
     FileHandle *handle = AllocFileHandle(stream);
     if (handle == nullptr) {
         CloseStream(stream);
-        SetThreadError(err::kOutOfMemory);
-        return nullptr;
+        return Failed<FileHandle *>(err::kOutOfMemory, nullptr);
     }
     BuildFullName(name, handle->fullName);
     return handle;
-}
-
-FileHandle *Opened(ErrorCode code, BufferedStream *stream, const char *name) {
-    if (code != err::kNone) {
-        SetThreadError(code);
-        return nullptr;
-    }
-    return WrapStream(stream, name);
 }
 
 bool NameExists(const char *name) { return os::GetFileAttributesA(name) != os::INVALID_FILE_ATTRIBUTES; }
@@ -68,9 +57,10 @@ using namespace kx;
 
 KXEXPORT KXFILE KXAPI kxFileOpen(char *name, uint32_t openMode) {
     return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
-        if (!ValidateForOpening(name)) return nullptr;
+        DirectoryLock lock;
+        ErrorCode code = ValidateForOpening(name);
         BufferedStream *stream = nullptr;
-        ErrorCode code = OpenStream(name, openMode & 0xFF, &stream);
+        if (code == err::kNone) code = OpenStream(name, openMode & 0xFF, &stream);
         return Opened(code, stream, name);
     });
 }
@@ -81,13 +71,11 @@ KXEXPORT KXFILE KXAPI kxFileCreate(char *name, int32_t overwrite) {
 
 KXEXPORT KXFILE KXAPI kxFileCreate2(char *name, int32_t overwrite, uint32_t openMode) {
     return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
-        if (!ValidateForOpening(name)) return nullptr;
-        if (overwrite == 0 && NameExists(name)) {
-            SetThreadError(err::kFileExists);
-            return nullptr;
-        }
+        DirectoryLock lock;
+        ErrorCode code = ValidateForOpening(name);
+        if (code == err::kNone && overwrite == 0 && NameExists(name)) code = err::kFileExists;
         BufferedStream *stream = nullptr;
-        ErrorCode code = CreateStream(name, openMode & 0xFF, &stream);
+        if (code == err::kNone) code = CreateStream(name, openMode & 0xFF, &stream);
         return Opened(code, stream, name);
     });
 }
@@ -99,6 +87,7 @@ KXEXPORT KXFILE KXAPI kxFileAppend(const char *name, int32_t skipCtrlZ, int32_t 
 KXEXPORT KXFILE KXAPI kxFileAppend2(const char *name, int32_t skipCtrlZ, int32_t create,
                                     uint32_t openMode) {
     return Guarded<KXFILE>(nullptr, [&]() -> KXFILE {
+        DirectoryLock lock;
         openMode &= 0xFF;
         if ((openMode & (kOpenReadWrite | kOpenWrite)) != kOpenReadWrite) {
             SetThreadError(err::kMisc);  // appending needs read and write access
@@ -227,7 +216,9 @@ KXEXPORT uint32_t KXAPI kxFileGetSize(KXFILE file) {
 }
 
 KXEXPORT int32_t KXAPI kxFileTruncate(KXFILE file) {
-    return Guarded<int32_t>(0, [&] { return file == nullptr ? 0 : TruncateStream(file->stream); });
+    return Guarded<int32_t>(0, [&] {
+        return file == nullptr ? Failed<int32_t>(err::kInvalidHandle, 0) : TruncateStream(file->stream);
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileInsertData(KXFILE file, const void *data, uint32_t length) {

@@ -15,18 +15,20 @@ namespace kx {
 namespace {
 
 // The stored spelling of `component` in `directory` (a directory's entries,
-// searched with "\*.*" for directories only); false when there is none.
+// searched with "\*.*" for directories only); false when there is none or
+// the directory cannot be listed.
 bool StoredSpelling(const std::string &directory, const std::string &component, char *spelling) {
     std::string pattern = directory;
     pattern.append("\\*.*");
     if (pattern.size() >= kPathBufferSize) return false;
-    MatchRecord *match = InitMatch(pattern.c_str(), MATCH_DIRECTORY, nullptr, nullptr, nullptr);
-    if (match == nullptr) return false;
+    MatchRecord *match = nullptr;
+    if (InitMatch(pattern.c_str(), MATCH_DIRECTORY, nullptr, nullptr, nullptr, match) != err::kNone) return false;
     match->caseMode = kCaseAsStored;
     bool found = false;
     char name[kPathBufferSize];
     size_t prefixLength = std::strlen(match->prefix);
-    while (!found && GetMatch(match, name, nullptr)) {
+    bool more = false;
+    while (!found && GetMatch(match, name, nullptr, more) == err::kNone && more) {
         if (os::lstrcmpiA(name + prefixLength, component.c_str()) == 0 &&
             std::strlen(name + prefixLength) == component.size()) {
             std::memcpy(spelling, name + prefixLength, component.size());
@@ -45,10 +47,13 @@ void CaseText(char *text, size_t length, int mode) {
     std::memcpy(text, part.data(), length);
 }
 
-int32_t CorrectDirectoryCase(char *path, int32_t keepCurrentDirectory, int mode) {
-    if (path == nullptr) return 0;
+ErrorCode CorrectDirectoryCase(char *path, int32_t keepCurrentDirectory, int mode) {
+    if (path == nullptr) return err::kMisc;
     char saved[kPathBufferSize];
-    if (!keepCurrentDirectory && CurrentDirectory(saved) != err::kNone) return 0;
+    if (!keepCurrentDirectory) {
+        ErrorCode code = CurrentDirectory(saved);
+        if (code != err::kNone) return code;
+    }
 
     char root[kPathBufferSize];
     size_t prefix = static_cast<size_t>(GetRootPrefix(path, root, nullptr));
@@ -75,12 +80,15 @@ int32_t CorrectDirectoryCase(char *path, int32_t keepCurrentDirectory, int mode)
 
     // The match and the name checks may have moved the current directory.
     if (!keepCurrentDirectory) EnterDirectory(saved);
-    return 1;
+    return err::kNone;
 }
 
 }  // namespace
 }  // namespace kx
 
 KXEXPORT int32_t KXAPI kxFileCorrectDirectoryCase(char *path, int32_t keepCurrentDirectory, uint16_t mode) {
-    return kx::Guarded<int32_t>(0, [&] { return kx::CorrectDirectoryCase(path, keepCurrentDirectory, mode); });
+    return kx::Guarded<int32_t>(0, [&] {
+        kx::DirectoryLock lock;
+        return kx::ExportResult(kx::CorrectDirectoryCase(path, keepCurrentDirectory, mode));
+    });
 }

@@ -9,17 +9,13 @@
 namespace kx {
 namespace {
 
-// The system file handle behind a KXFILE; null when there is no stream. A
-// stream without a file handle is reported with 16.
-bool StreamFile(KXFILE file, os::HANDLE &handle, bool &missing) {
-    missing = false;
-    if (file == nullptr || file->stream == nullptr) return false;
+// The system file handle behind a KXFILE: 11 for a null handle or one
+// without a stream, 16 for a stream without a file handle.
+ErrorCode StreamFile(KXFILE file, os::HANDLE &handle) {
+    if (file == nullptr || file->stream == nullptr) return err::kInvalidHandle;
     handle = file->stream->file;
-    if (handle == nullptr || handle == os::INVALID_HANDLE_VALUE) {
-        missing = true;
-        return false;
-    }
-    return true;
+    if (handle == nullptr || handle == os::INVALID_HANDLE_VALUE) return err::kInternal;
+    return err::kNone;
 }
 
 bool IsLeapYear(unsigned year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -72,21 +68,12 @@ using namespace kx;
 KXEXPORT int32_t KXAPI kxFileGetDate(KXFILE file, KXFILEDATETIME *date) {
     return Guarded<int32_t>(0, [&] {
         os::HANDLE handle = nullptr;
-        bool missing = false;
-        if (date == nullptr) return 0;
-        if (!StreamFile(file, handle, missing)) {
-            if (missing) SetThreadError(err::kInternal);
-            return 0;
-        }
+        ErrorCode code = StreamFile(file, handle);
+        if (code != err::kNone) return Failed<int32_t>(code, 0);
+        if (date == nullptr) return Failed<int32_t>(err::kMisc, 0);
         os::BY_HANDLE_FILE_INFORMATION info;
-        if (!os::GetFileInformationByHandle(handle, &info)) {
-            SetThreadError(LastSystemError());
-            return 0;
-        }
-        if (!FileTimeToDate(info.ftLastWriteTime, *date)) {
-            SetThreadError(LastSystemError());
-            return 0;
-        }
+        if (!os::GetFileInformationByHandle(handle, &info) || !FileTimeToDate(info.ftLastWriteTime, *date))
+            return Failed<int32_t>(LastSystemError(), 0);
         return 1;
     });
 }
@@ -97,16 +84,9 @@ KXEXPORT int32_t KXAPI kxFileGetDate(KXFILE file, KXFILEDATETIME *date) {
 KXEXPORT int32_t KXAPI kxFileSetDate(KXFILE file, const KXFILEDATETIME *date) {
     return Guarded<int32_t>(0, [&] {
         os::HANDLE handle = nullptr;
-        bool missing = false;
-        if (date == nullptr) return 0;
-        if (!StreamFile(file, handle, missing)) {
-            if (missing) SetThreadError(err::kInternal);
-            return 0;
-        }
-        if (!IsPossibleDate(*date)) {
-            SetThreadError(err::kMisc);
-            return 0;
-        }
+        ErrorCode code = StreamFile(file, handle);
+        if (code != err::kNone) return Failed<int32_t>(code, 0);
+        if (date == nullptr || !IsPossibleDate(*date)) return Failed<int32_t>(err::kMisc, 0);
         os::SYSTEMTIME system{};
         system.wYear = static_cast<uint16_t>(1900 + date->year);
         system.wMonth = date->month;
@@ -116,17 +96,16 @@ KXEXPORT int32_t KXAPI kxFileSetDate(KXFILE file, const KXFILEDATETIME *date) {
         system.wSecond = date->second;
         os::FILETIME local, utc;
         if (!os::SystemTimeToFileTime(&system, &local) || !os::LocalFileTimeToFileTime(&local, &utc) ||
-            !os::SetFileTime(handle, &utc, nullptr, &utc)) {
-            SetThreadError(LastSystemError());
-            return 0;
-        }
+            !os::SetFileTime(handle, &utc, nullptr, &utc))
+            return Failed<int32_t>(LastSystemError(), 0);
         return 1;
     });
 }
 
 KXEXPORT int32_t KXAPI kxFileCurrentDate(KXFILEDATETIME *date) {
     return Guarded<int32_t>(0, [&] {
-        if (date == nullptr) return 0;
+        // The result is an ErrorCode: 0, or 9 when there is no record to fill.
+        if (date == nullptr) return Failed<int32_t>(err::kMisc, err::kMisc);
         os::SYSTEMTIME now;
         os::GetLocalTime(&now);
         *date = DateFromSystemTime(now);
@@ -136,7 +115,9 @@ KXEXPORT int32_t KXAPI kxFileCurrentDate(KXFILEDATETIME *date) {
 
 KXEXPORT int32_t KXAPI kxFileGetFileName(KXFILE file, char *buffer) {
     return Guarded<int32_t>(0, [&] {
-        if (file == nullptr || buffer == nullptr || file->fullName[0] == '\0') return 0;
+        if (file == nullptr) return Failed<int32_t>(err::kInvalidHandle, 0);
+        // A handle without a stored name has none to give: 9, as for a null buffer.
+        if (buffer == nullptr || file->fullName[0] == '\0') return Failed<int32_t>(err::kMisc, 0);
         const void *end = std::memchr(file->fullName, '\0', kPathBufferSize - 1);
         size_t length = end != nullptr ? static_cast<size_t>(static_cast<const char *>(end) - file->fullName)
                                        : kPathBufferSize - 1;

@@ -14,10 +14,11 @@ namespace kx {
 
 using FileDateTime = KXFILEDATETIME;
 
-// Whether the name exists (a file or a directory), by the library's name rules.
-// On failure the validation error, 9 when the full name cannot be built, or the
-// mapped system error is the thread's last error.
-bool FileExists(const char *name);
+// kNone when the name exists (a file or a directory), by the library's name
+// rules; otherwise the validation error, 9 when the full name cannot be
+// built, or the mapped system error (a missing name gives the system's
+// not-found error).
+ErrorCode FindName(const char *name);
 
 // A file time (UTC) as a local FileDateTime; false when it cannot be converted.
 bool FileTimeToDate(const os::FILETIME &time, FileDateTime &date);

@@ -13,34 +13,19 @@
 namespace kx {
 namespace {
 
-// Validates a name; on failure records the code and returns false.
-bool Valid(const char *name) {
-    ErrorCode code = CheckFileName(name);
-    if (code == err::kNone) return true;
-    SetThreadError(code);
-    return false;
-}
-
-// Records the mapped system error of a failed call and returns 0.
-int32_t SystemFailure() {
-    SetThreadError(LastSystemError());
-    return 0;
-}
+// kNone when the system call succeeded, else its mapped error.
+ErrorCode SystemResult(bool done) { return done ? err::kNone : LastSystemError(); }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
-bool FileExists(const char *name) {
-    if (!Valid(name)) return false;
+ErrorCode FindName(const char *name) {
+    ErrorCode code = CheckFileName(name);
+    if (code != err::kNone) return code;
     char full[kPathBufferSize];
-    if (!BuildFullName(name, full)) {
-        SetThreadError(err::kMisc);
-        return false;
-    }
-    if (os::GetFileAttributesA(full) != os::INVALID_FILE_ATTRIBUTES) return true;
-    SystemFailure();
-    return false;
+    if (!BuildFullName(name, full)) return err::kMisc;
+    return SystemResult(os::GetFileAttributesA(full) != os::INVALID_FILE_ATTRIBUTES);
 }
 
 std::string WithoutTrailingSeparator(const char *name) {
@@ -57,15 +42,21 @@ std::string WithoutTrailingSeparator(const char *name) {
 using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileExists(const char *name) {
-    return Guarded<int32_t>(0, [&] { return FileExists(name) ? 1 : 0; });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(FindName(name));
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileExistsEx(const char *name, char *result, uint16_t size,
                                       uint32_t *systemError) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (systemError != nullptr) *systemError = 0;
         if (result != nullptr && size != 0) result[0] = '\0';
-        if (name == nullptr || (result != nullptr && size == 0) || name == result) return 0;
+        // A name that is not found is an answer, told through `systemError`;
+        // arguments that leave nothing to search for are a failure.
+        if (name == nullptr || (result != nullptr && size == 0) || name == result) return Failed<int32_t>(err::kMisc, 0);
         os::SetLastError(os::ERROR_SUCCESS);
         // Without a buffer the search is given no room: it only tests existence.
         os::DWORD room = result != nullptr ? size : 0;
@@ -77,21 +68,26 @@ KXEXPORT int32_t KXAPI kxFileExistsEx(const char *name, char *result, uint16_t s
 
 KXEXPORT int32_t KXAPI kxFileDelete(const char *name) {
     return Guarded<int32_t>(0, [&] {
-        if (!Valid(name)) return 0;
+        DirectoryLock lock;
+        ErrorCode code = CheckFileName(name);
+        if (code != err::kNone) return Failed(code, 0);
         // A name whose attributes cannot be read is removed as a directory, so a
         // missing name fails with the system's not-found error.
         os::DWORD attributes = os::GetFileAttributesA(name);
         bool directory = attributes == os::INVALID_FILE_ATTRIBUTES ||
                          (attributes & os::FILE_ATTRIBUTE_DIRECTORY) != 0;
         bool done = directory ? os::RemoveDirectoryA(name) : os::DeleteFileA(name);
-        return done ? 1 : SystemFailure();
+        return ExportResult(SystemResult(done));
     });
 }
 
 KXEXPORT int32_t KXAPI kxFileRename(const char *oldName, const char *newName) {
     return Guarded<int32_t>(0, [&] {
-        if (!Valid(oldName) || !Valid(newName)) return 0;
-        return os::MoveFileA(oldName, newName) ? 1 : SystemFailure();
+        DirectoryLock lock;
+        ErrorCode code = CheckFileName(oldName);
+        if (code == err::kNone) code = CheckFileName(newName);
+        if (code == err::kNone) code = SystemResult(os::MoveFileA(oldName, newName));
+        return ExportResult(code);
     });
 }
 
@@ -100,22 +96,18 @@ KXEXPORT int32_t KXAPI kxFileRename(const char *oldName, const char *newName) {
 // as the other calls of this family refuse a null argument.
 KXEXPORT int32_t KXAPI kxFileCreateDir(const char *name) {
     return Guarded<int32_t>(0, [&] {
-        if (name == nullptr) {
-            SetThreadError(err::kMisc);
-            return 0;
-        }
-        return os::CreateDirectoryA(name, nullptr) ? 1 : SystemFailure();
+        DirectoryLock lock;
+        if (name == nullptr) return Failed<int32_t>(err::kMisc, 0);
+        return ExportResult(SystemResult(os::CreateDirectoryA(name, nullptr)));
     });
 }
 
 KXEXPORT int32_t KXAPI kxFileGetAttributes(const char *name, uint32_t *attributes) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         constexpr uint32_t kOwnBits = KXATTR_READONLY | KXATTR_HIDDEN | KXATTR_DIRECTORY | KXATTR_DRIVE;
         if (attributes != nullptr) *attributes &= ~kOwnBits;
-        if (name == nullptr || attributes == nullptr) {
-            SetThreadError(err::kMisc);
-            return 0;
-        }
+        if (name == nullptr || attributes == nullptr) return Failed<int32_t>(err::kMisc, 0);
         std::string query = WithoutTrailingSeparator(name);
         size_t length = std::strlen(name);
         // A bare drive or a bare share is a drive; the file system is not asked.
@@ -125,7 +117,7 @@ KXEXPORT int32_t KXAPI kxFileGetAttributes(const char *name, uint32_t *attribute
             return 1;
         }
         os::DWORD system = os::GetFileAttributesA(query.c_str());
-        if (system == os::INVALID_FILE_ATTRIBUTES) return SystemFailure();
+        if (system == os::INVALID_FILE_ATTRIBUTES) return Failed<int32_t>(LastSystemError(), 0);
         if (system & os::FILE_ATTRIBUTE_READONLY) *attributes |= KXATTR_READONLY;
         if (system & os::FILE_ATTRIBUTE_HIDDEN) *attributes |= KXATTR_HIDDEN;
         if (system & os::FILE_ATTRIBUTE_DIRECTORY) *attributes |= KXATTR_DIRECTORY;
@@ -136,27 +128,18 @@ KXEXPORT int32_t KXAPI kxFileGetAttributes(const char *name, uint32_t *attribute
 // A null buffer has no room for the directory: 16, as for any missing result.
 KXEXPORT int32_t KXAPI kxFileGetPath(char *buffer) {
     return Guarded<int32_t>(0, [&] {
-        if (buffer == nullptr) {
-            SetThreadError(err::kInternal);
-            return 0;
-        }
+        DirectoryLock lock;
+        if (buffer == nullptr) return Failed<int32_t>(err::kInternal, 0);
         ErrorCode code = CurrentDirectory(buffer);
-        if (code == err::kNone) return 1;
-        buffer[0] = '\0';
-        SetThreadError(code);
-        return 0;
+        if (code != err::kNone) buffer[0] = '\0';
+        return ExportResult(code);
     });
 }
 
 KXEXPORT int32_t KXAPI kxFileSetPath(const char *directory) {
     return Guarded<int32_t>(0, [&] {
-        if (directory == nullptr) {
-            SetThreadError(err::kMisc);
-            return 0;
-        }
-        ErrorCode code = EnterDirectory(WithoutTrailingSeparator(directory).c_str());
-        if (code == err::kNone) return 1;
-        SetThreadError(code);
-        return 0;
+        DirectoryLock lock;
+        if (directory == nullptr) return Failed<int32_t>(err::kMisc, 0);
+        return ExportResult(EnterDirectory(WithoutTrailingSeparator(directory).c_str()));
     });
 }

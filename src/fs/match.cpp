@@ -79,21 +79,19 @@ void FillInfo(const MatchRecord *match, KXMATCHENTRYINFO *info) {
     info->attributes = bits;
 }
 
-// Releases what InitMatch allocated; returns null.
-MatchRecord *Discard(MatchRecord *match) {
+// Releases what InitMatch allocated; returns the failure's code.
+ErrorCode Discard(MatchRecord *match, ErrorCode code) {
     DoneMatch(match);
-    return nullptr;
+    return code;
 }
 
 }  // namespace
 
-MatchRecord *InitMatch(const char *pattern, uint32_t mask, const FileDateTime *notAfter,
-                       const FileDateTime *notBefore, const char *exclusions) {
+ErrorCode InitMatch(const char *pattern, uint32_t mask, const FileDateTime *notAfter, const FileDateTime *notBefore,
+                    const char *exclusions, MatchRecord *&result) {
+    result = nullptr;
     auto *match = static_cast<MatchRecord *>(os::LocalAlloc(os::LPTR, sizeof(MatchRecord)));
-    if (match == nullptr) {
-        SetThreadError(err::kOutOfMemory);
-        return nullptr;
-    }
+    if (match == nullptr) return err::kOutOfMemory;
     match->find = os::INVALID_HANDLE_VALUE;
     match->mask = mask;
     if (notAfter != nullptr) {
@@ -106,45 +104,31 @@ MatchRecord *InitMatch(const char *pattern, uint32_t mask, const FileDateTime *n
     }
     if (exclusions != nullptr && exclusions[0] != '\0') {
         match->exclusions = BuildExclusionList(exclusions);
-        if (match->exclusions == nullptr) {
-            SetThreadError(err::kOutOfMemory);
-            return Discard(match);
-        }
+        if (match->exclusions == nullptr) return Discard(match, err::kOutOfMemory);
         match->filters |= kFilterExclusions;
     }
 
     // A missing pattern, or one longer than a path buffer holds, names nothing
     // that could be searched: 5, as for a pattern too long for its volume.
-    if (pattern == nullptr || std::strlen(pattern) > kMaxPathLength) {
-        SetThreadError(err::kInvalidFileName);
-        return Discard(match);
-    }
+    if (pattern == nullptr || std::strlen(pattern) > kMaxPathLength) return Discard(match, err::kInvalidFileName);
     char fileName[kPathBufferSize];
     SplitFileName(pattern, fileName);
-    if (std::strlen(fileName) > VolumeNameLimit(pattern)) {
-        SetThreadError(err::kInvalidFileName);
-        return Discard(match);
-    }
+    if (std::strlen(fileName) > VolumeNameLimit(pattern)) return Discard(match, err::kInvalidFileName);
 
     char searchPath[kPathBufferSize];
     if (SplitDirectory(pattern, match->prefix)) {
         std::memcpy(searchPath, pattern, std::strlen(pattern) + 1);
     } else {
         if (CurrentDirectory(match->prefix) != err::kNone ||
-            std::strlen(match->prefix) + std::strlen(pattern) > kMaxPathLength) {
-            SetThreadError(err::kInvalidFileName);
-            return Discard(match);
-        }
+            std::strlen(match->prefix) + std::strlen(pattern) > kMaxPathLength)
+            return Discard(match, err::kInvalidFileName);
         std::strcpy(searchPath, match->prefix);
         std::strcat(searchPath, pattern);
     }
     match->hasWildcards = std::strpbrk(pattern, "*?") != nullptr ? 1 : 0;
 
     match->findData = static_cast<os::WIN32_FIND_DATAA *>(os::LocalAlloc(os::LPTR, sizeof(os::WIN32_FIND_DATAA)));
-    if (match->findData == nullptr) {
-        SetThreadError(err::kOutOfMemory);
-        return Discard(match);
-    }
+    if (match->findData == nullptr) return Discard(match, err::kOutOfMemory);
 
     // The first entry. A pattern that finds nothing is not an error: the
     // handle is returned and its first GetMatch returns 0.
@@ -167,15 +151,15 @@ MatchRecord *InitMatch(const char *pattern, uint32_t mask, const FileDateTime *n
         std::memcpy(found, fileName, length);
         found[length] = '\0';
     }
-    return match;
+    result = match;
+    return err::kNone;
 }
 
-int32_t GetMatch(MatchRecord *match, char *name, KXMATCHENTRYINFO *info) {
-    if (match == nullptr || !match->pending) return 0;
-    if (name == nullptr) {
-        SetThreadError(err::kInternal);
-        return 0;
-    }
+ErrorCode GetMatch(MatchRecord *match, char *name, KXMATCHENTRYINFO *info, bool &found) {
+    found = false;
+    if (match == nullptr) return err::kInvalidHandle;
+    if (!match->pending) return err::kNone;
+    if (name == nullptr) return err::kInternal;
     size_t prefixLength = std::strlen(match->prefix);
     for (;;) {
         // The candidate: the prefix and the entry's name in the match's case.
@@ -185,7 +169,7 @@ int32_t GetMatch(MatchRecord *match, char *name, KXMATCHENTRYINFO *info) {
         NormalizeNameCase(entry, match->caseMode);
         size_t entryLength = std::strlen(entry);
         if (prefixLength + entryLength > kMaxPathLength) {
-            if (prefixLength > kMaxPathLength - 1) return 0;
+            if (prefixLength > kMaxPathLength - 1) return err::kNone;
             entryLength = kMaxPathLength - prefixLength;
         }
         std::memcpy(name, match->prefix, prefixLength);
@@ -196,14 +180,14 @@ int32_t GetMatch(MatchRecord *match, char *name, KXMATCHENTRYINFO *info) {
         if (!Advance(match)) {
             // The system's "no more entries" has no row of its own: 9.
             match->pending = 0;
-            SetThreadError(IsVolumeMatch(match) ? err::kMisc : LastSystemError());
-            return 0;
+            return IsVolumeMatch(match) ? err::kMisc : LastSystemError();
         }
     }
     ++match->returned;
     if (info != nullptr) FillInfo(match, info);
     match->pending = Advance(match) ? 1 : 0;  // look ahead; the end is not an error
-    return 1;
+    found = true;
+    return err::kNone;
 }
 
 void DoneMatch(MatchRecord *match) {
@@ -220,20 +204,29 @@ using namespace kx;
 
 KXEXPORT KXMATCH KXAPI kxFileInitMatch(const char *pattern, uint32_t mask, const KXFILEDATETIME *notAfter,
                                        const KXFILEDATETIME *notBefore, const char *exclusions) {
-    return Guarded<KXMATCH>(nullptr, [&] { return InitMatch(pattern, mask, notAfter, notBefore, exclusions); });
+    return Guarded<KXMATCH>(nullptr, [&] {
+        DirectoryLock lock;
+        MatchRecord *match = nullptr;
+        ErrorCode code = InitMatch(pattern, mask, notAfter, notBefore, exclusions, match);
+        return code == err::kNone ? match : Failed<KXMATCH>(code, nullptr);
+    });
 }
 
-KXEXPORT int32_t KXAPI kxFileGetMatch(KXMATCH match, char *name) {
-    return Guarded<int32_t>(0, [&] { return GetMatch(match, name, nullptr); });
-}
-
+// 0 with nothing recorded is the end of the entries; a null match is 11.
 KXEXPORT int32_t KXAPI kxFileGetMatchExtended(KXMATCH match, char *name, KXMATCHENTRYINFO *info) {
-    return Guarded<int32_t>(0, [&] { return GetMatch(match, name, info); });
+    return Guarded<int32_t>(0, [&] {
+        bool found = false;
+        ErrorCode code = GetMatch(match, name, info, found);
+        return code == err::kNone ? (found ? 1 : 0) : Failed<int32_t>(code, 0);
+    });
 }
+
+KXEXPORT int32_t KXAPI kxFileGetMatch(KXMATCH match, char *name) { return kxFileGetMatchExtended(match, name, nullptr); }
 
 KXEXPORT int32_t KXAPI kxFileGetMatchInfo(KXMATCH match, KXMATCHSUMMARY *summary) {
     return Guarded<int32_t>(0, [&] {
-        if (match == nullptr || summary == nullptr) return 0;
+        if (match == nullptr) return Failed<int32_t>(err::kInvalidHandle, 0);
+        if (summary == nullptr) return Failed<int32_t>(err::kMisc, 0);
         summary->hasWildcards = static_cast<int32_t>(match->hasWildcards);
         summary->count = static_cast<uint16_t>(match->returned);
         return 1;

@@ -50,10 +50,12 @@ bool MatchesItem(const char *name, const char *item);
 // Whether the name matches any item of the list, up to its first empty item.
 bool MatchesExclusions(const char *name, const char *list);
 
-// kxFileInitMatch, kxFileGetMatchExtended and kxFileDoneMatch for the library's own use.
-MatchRecord *InitMatch(const char *pattern, uint32_t mask, const FileDateTime *notAfter,
-                       const FileDateTime *notBefore, const char *exclusions);
-int32_t GetMatch(MatchRecord *match, char *name, KXMATCHENTRYINFO *info);
+// kxFileInitMatch, kxFileGetMatchExtended and kxFileDoneMatch for the library's
+// own use. InitMatch gives the new match in `result`; GetMatch sets `found`
+// when it gave an entry (kNone without one is the end of the entries).
+ErrorCode InitMatch(const char *pattern, uint32_t mask, const FileDateTime *notAfter, const FileDateTime *notBefore,
+                    const char *exclusions, MatchRecord *&result);
+ErrorCode GetMatch(MatchRecord *match, char *name, KXMATCHENTRYINFO *info, bool &found);
 void DoneMatch(MatchRecord *match);
 
 }  // namespace kx

@@ -94,10 +94,16 @@ int32_t DateString(uint8_t year, uint8_t month, uint8_t day, char *buffer, int16
 
 KXEXPORT int32_t KXAPI kxFileBuildIntlTimeStrShortFormat(uint8_t hour, uint8_t minute, char *buffer,
                                                          int16_t maxLength) {
-    return kx::Guarded<int32_t>(0, [&] { return TimeString(hour, minute, buffer, maxLength); });
+    return kx::Guarded<int32_t>(0, [&] {
+        if (buffer == nullptr) return kx::Failed<int32_t>(kx::err::kMisc, 0);
+        return TimeString(hour, minute, buffer, maxLength);
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileBuildIntlDateStrShortFormat(uint8_t year, uint8_t month, uint8_t day,
                                                          char *buffer, int16_t maxLength) {
-    return kx::Guarded<int32_t>(0, [&] { return DateString(year, month, day, buffer, maxLength); });
+    return kx::Guarded<int32_t>(0, [&] {
+        if (buffer == nullptr) return kx::Failed<int32_t>(kx::err::kMisc, 0);
+        return DateString(year, month, day, buffer, maxLength);
+    });
 }

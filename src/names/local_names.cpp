@@ -82,15 +82,13 @@ void DropLastExtension(char *hostName) {
 
 }  // namespace
 
-// The local form of a host name into `out` (260 bytes); false with 5 recorded
-// when nothing of the name survives, a pointer is null, or the host name has
-// 260 characters or more. The host name is shortened in place only when
-// LOCAL_NAME_DROP_LAST_EXT applies.
-bool MakeLocalName(char *hostName, char *out, uint32_t flags) {
-    if (hostName == nullptr || out == nullptr || std::strlen(hostName) >= kPathBufferSize) {
-        SetThreadError(err::kInvalidFileName);
-        return false;
-    }
+// The local form of a host name into `out` (260 bytes); 5 when nothing of the
+// name survives, a pointer is null, or the host name has 260 characters or
+// more. The host name is shortened in place only when LOCAL_NAME_DROP_LAST_EXT
+// applies.
+ErrorCode MakeLocalName(char *hostName, char *out, uint32_t flags) {
+    if (hostName == nullptr || out == nullptr || std::strlen(hostName) >= kPathBufferSize)
+        return err::kInvalidFileName;
     uint32_t limit = VolumeNameLimit(hostName);
     bool shortRoute = limit <= kShortNameLimit || (flags & LOCAL_NAME_FORCE_83) != 0;
     if (shortRoute && (flags & LOCAL_NAME_DROP_LAST_EXT) != 0) DropLastExtension(hostName);
@@ -99,9 +97,7 @@ bool MakeLocalName(char *hostName, char *out, uint32_t flags) {
     std::memmove(out, hostName, start);
     bool made = shortRoute ? ShortName(hostName + start, out + start)
                            : LongName(hostName + start, out + start, limit);
-    if (made) return true;
-    SetThreadError(err::kInvalidFileName);
-    return false;
+    return made ? err::kNone : err::kInvalidFileName;
 }
 
 }  // namespace kx
@@ -110,17 +106,19 @@ using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileMakeLocalName(const char *hostName, char *out) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         // Without the flags the host name is not changed: work on a copy.
         char copy[kPathBufferSize];
-        if (hostName == nullptr || std::strlen(hostName) >= kPathBufferSize) {
-            SetThreadError(err::kInvalidFileName);
-            return 0;
-        }
+        if (hostName == nullptr || std::strlen(hostName) >= kPathBufferSize)
+            return Failed<int32_t>(err::kInvalidFileName, 0);
         std::memcpy(copy, hostName, std::strlen(hostName) + 1);
-        return MakeLocalName(copy, out, 0) ? 1 : 0;
+        return ExportResult(MakeLocalName(copy, out, 0));
     });
 }
 
 KXEXPORT int32_t KXAPI kxFileMakeLocalName2(char *hostName, char *out, uint32_t flags) {
-    return Guarded<int32_t>(0, [&] { return MakeLocalName(hostName, out, flags) ? 1 : 0; });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(MakeLocalName(hostName, out, flags));
+    });
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/errors.h"
 #include "core/name_case.h"
 
 namespace kx {
@@ -11,10 +12,10 @@ namespace kx {
 bool IsLocalNameCharacter(unsigned char c);
 
 // The local form of a host name into `out` (260 bytes), by the rules of the
-// volume the name points at (or of 8.3 names with LOCAL_NAME_FORCE_83); false
-// with 5 recorded when nothing survives, a pointer is null or the host name
-// has 260 characters or more. LOCAL_NAME_DROP_LAST_EXT may shorten the host
+// volume the name points at (or of 8.3 names with LOCAL_NAME_FORCE_83); 5
+// when nothing survives, a pointer is null or the host name has 260
+// characters or more. LOCAL_NAME_DROP_LAST_EXT may shorten the host
 // name in place.
-bool MakeLocalName(char *hostName, char *out, uint32_t flags);
+ErrorCode MakeLocalName(char *hostName, char *out, uint32_t flags);
 
 }  // namespace kx

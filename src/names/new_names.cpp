@@ -56,17 +56,19 @@ std::string Candidate(const NameParts &parts, int n, long room) {
     return parts.base.substr(0, 1) + number + parts.extension.substr(0, extensionKept);
 }
 
-int32_t MakeNewName(const char *hostName, char *out) {
+// kNone when `out` holds a numbered name that does not exist. When the local
+// form of the host name is free, `out` holds it and the result is what the
+// existence test gave for it (the system's not-found error, say).
+ErrorCode MakeNewName(const char *hostName, char *out) {
     char host[kPathBufferSize];
     char local[kPathBufferSize];
-    if (hostName == nullptr || out == nullptr || std::strlen(hostName) > kMaxPathLength) {
-        SetThreadError(err::kInvalidFileName);
-        return 0;
-    }
+    if (hostName == nullptr || out == nullptr || std::strlen(hostName) > kMaxPathLength) return err::kInvalidFileName;
     std::memcpy(host, hostName, std::strlen(hostName) + 1);
-    if (!MakeLocalName(host, local, 0)) return 0;
+    ErrorCode code = MakeLocalName(host, local, 0);
+    if (code != err::kNone) return code;
     std::memcpy(out, local, std::strlen(local) + 1);
-    if (!FileExists(out)) return 0;
+    code = FindName(out);
+    if (code != err::kNone) return code;
 
     char directory[kPathBufferSize] = "";
     char fileName[kPathBufferSize];
@@ -84,19 +86,16 @@ int32_t MakeNewName(const char *hostName, char *out) {
 
     for (int n = 0; n <= kLastNumber; ++n) {
         std::string candidate = Candidate(parts, n, room);
-        if (directoryLength + candidate.size() > kMaxPathLength) {
-            SetThreadError(err::kNameTooLong);
-            return 0;
-        }
+        if (directoryLength + candidate.size() > kMaxPathLength) return err::kNameTooLong;
         std::memcpy(out + directoryLength, candidate.c_str(), candidate.size() + 1);
-        if (FileExists(out)) continue;
+        code = FindName(out);
+        if (code == err::kNone) continue;
         // A candidate that the name rules refuse as too long (its full name
         // leaves no room in a path buffer) could not be created either: it
         // ends the search with 18, as a candidate over 259 characters does.
-        return GetThreadError() == err::kNameTooLong ? 0 : 1;
+        return code == err::kNameTooLong ? code : err::kNone;
     }
-    SetThreadError(err::kFileExists);
-    return 0;
+    return err::kFileExists;
 }
 
 }  // namespace
@@ -105,11 +104,15 @@ int32_t MakeNewName(const char *hostName, char *out) {
 using namespace kx;
 
 KXEXPORT int32_t KXAPI kxFileMakeNewName(const char *hostName, char *out) {
-    return Guarded<int32_t>(0, [&] { return MakeNewName(hostName, out); });
+    return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
+        return ExportResult(MakeNewName(hostName, out));
+    });
 }
 
 KXEXPORT int32_t KXAPI kxFileMakeName(const char *name, char *out) {
     return Guarded<int32_t>(0, [&] {
+        DirectoryLock lock;
         if (name == nullptr || out == nullptr) return 0;
         std::memset(out, 0, kPathBufferSize);
         size_t length = std::strlen(name);

@@ -116,5 +116,10 @@ int32_t Truncate(char *path, char *wholeText, void *window, int32_t keepFileName
 
 KXEXPORT int32_t KXAPI kxFileTruncateName(char *path, char *wholeText, void *window,
                                           int32_t keepFileName) {
-    return kx::Guarded<int32_t>(0, [&] { return Truncate(path, wholeText, window, keepFileName); });
+    return kx::Guarded<int32_t>(0, [&] {
+        // Nothing to measure with or nothing to shorten is a failure, 9; a path
+        // that needs no shortening is an answer, 0 with nothing recorded.
+        if (window == nullptr || path == nullptr) return kx::Failed<int32_t>(kx::err::kMisc, 0);
+        return Truncate(path, wholeText, window, keepFileName);
+    });
 }

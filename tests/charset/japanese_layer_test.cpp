@@ -83,6 +83,9 @@ TEST_F(JapaneseLayer, ReadingShiftJisForTheHosts) {
         {"the same for set 73", {51, 73, kOn, 0}, "F040 41", "20 41"},
         {"IBM code with a JIS X 0208 equivalent, set 54", {51, 54, kOn, 0}, "FA4A", "1B2440 2D35 1B284A"},
         {"without CSF_TRANSLATE bytes pass", {51, 53, 0, 0}, "889F B1", "889F B1"},
+        {"RFC 1468 return to ASCII", {51, 53, kOn | CSF_JIS_ASCII_RETURN, 0}, "41 889F 5C", "41 1B2442 3021 1B2842 5C"},
+        {"the same after katakana, set 52", {51, 52, kOn | CSF_JIS_ASCII_RETURN, 0}, "B1", "1B2849 31 1B2842"},
+        {"the flag leaves EUC alone", {51, 57, kOn | CSF_JIS_ASCII_RETURN, 0}, "889F", "B0A1"},
     });
 }
 

@@ -19,6 +19,17 @@ expect_same want.utf8 jis.utf8 "ISO-2022-JP text read by iconv"
 run convert jis.txt jis-back.txt --from iso-2022-jp --to shift_jis
 expect_same "$sample" jis-back.txt "ISO-2022-JP back to Shift-JIS"
 
+# iso-2022-jp by name is RFC 1468's: each double-byte run ends with ESC ( B,
+# so that iconv reads the backslash and the tilde after it as themselves; set
+# 53 by number keeps ESC ( J (JIS Roman) for the hosts that expect it.
+printf '日本\\語~x\n' > slash.utf8
+iconv -f UTF-8 -t SHIFT_JIS slash.utf8 > slash.sjis
+run convert slash.sjis slash.jis --from shift_jis --to iso-2022-jp
+iconv -f ISO-2022-JP -t UTF-8 slash.jis > slash.back 2>/dev/null
+expect_same slash.utf8 slash.back "iso-2022-jp read by iconv -f ISO-2022-JP"
+run convert slash.sjis slash53.jis --from shift_jis --to 53
+expect_in $'\033(J' slash53.jis "set 53 by number returns with ESC ( J"
+
 # To EUC-JP: the bytes iconv writes, and back.
 iconv -f SHIFT_JIS -t EUC-JP "$sample" > want.euc
 run convert "$sample" euc.txt --from shift_jis --to euc-jp
@@ -49,7 +60,49 @@ run receive want.euc --detect --to shift_jis -o detected.txt
 expect_status 0 "receive --detect"
 expect_same "$sample" detected.txt "receive --detect of EUC-JP"
 "$KXFILE" detect jis.txt > out.txt
-expect_in "jis.txt: jis-7bit-x0212 (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
+expect_in "jis.txt: iso-2022-jp (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
+
+# Detection on real text, made by iconv: each file is detected as what it is
+# or undecided, never as something else. Latin text in Latin-1 and code page
+# 437 is single-byte text (or ASCII, where it is all 7-bit).
+iconv -f SHIFT_JIS -t UTF-8 "$sample" | grep -v $'\uff8a' > full.utf8  # no half-width katakana
+printf '①の申込書は㈱髙橋商店の﨑田様へ。ⅰからⅹまで、№１２３。\n' > nec.utf8
+printf '丂と乚は補助漢字です。\n' > x0212.utf8
+printf 'Größe für Straße, déjà vu à côté; naïve façade. Æsop, Zürich.\n' > latin.utf8
+cat "$SOURCE_DIR/samples/cp437-crlf.txt" > corpus-sample.cp437
+licence=/usr/share/common-licenses/GPL-3
+[ -r "$licence" ] && cat "$licence" latin.utf8 > latin.utf8.tmp && mv latin.utf8.tmp latin.utf8
+while read -r file answer make; do
+  eval "$make" > "corpus-$file" 2>/dev/null || { echo "skipped: $file ($make)"; continue; }
+  run detect "corpus-$file"
+  decided=$(sed -E 's/^[^:]*: //; s/[ :].*//' out.txt)
+  [ "$decided" = "$answer" ] || [ "$decided" = undecided ] ||
+    fail "detect $file: $(head -c 300 out.txt), expected $answer or undecided"
+  [ "$decided" = "$answer" ] || echo "undecided: $file: $(cat out.txt)"
+done <<'CORPUS'
+ascii        ascii        iconv -f UTF-8 -t ASCII//TRANSLIT latin.utf8
+utf8         utf-8        cat full.utf8 nec.utf8 x0212.utf8 latin.utf8
+sjis         shift_jis    iconv -f SHIFT_JIS -t SHIFT_JIS "$sample"
+cp932        shift_jis    cat want.utf8 nec.utf8 | iconv -f UTF-8 -t CP932
+eucjp        euc-jp       iconv -f UTF-8 -t EUC-JP want.utf8
+eucjpms      euc-jp       cat want.utf8 x0212.utf8 nec.utf8 | iconv -f UTF-8 -t EUC-JP-MS
+iso2022jp    iso-2022-jp  iconv -f UTF-8 -t ISO-2022-JP full.utf8
+latin1       single-byte  iconv -f UTF-8 -t LATIN1 latin.utf8
+cp437        single-byte  iconv -f UTF-8 -t CP437 latin.utf8
+cp437sample  single-byte  cat corpus-sample.cp437
+CORPUS
+
+# What --detect does with each kind of answer: a set is used; UTF-8,
+# undecided and single-byte text write nothing unless --from is the fallback.
+iconv -f UTF-8 -t LATIN1 latin.utf8 > latin.latin1
+for case in "corpus-eucjp:0:" "corpus-iso2022jp:0:" "corpus-utf8:1:" "latin.latin1:1:" "latin.latin1:0:--from latin1"; do
+  IFS=: read -r file code fallback <<<"$case"
+  rm -f detected.out
+  run convert "$file" detected.out --detect --to shift_jis $fallback
+  expect_status "$code" "convert --detect $file $fallback"
+  [ "$code" = 0 ] || expect_missing detected.out "convert --detect $file writes nothing"
+done
+expect_in "read as iso-8859-1 (--from)" err.txt "the fallback is named"
 
 # Half-width katakana made full-width on the way: the host text is the
 # full-width text that iconv makes of the same words.
@@ -63,6 +116,15 @@ expect_same want-full.utf8 full.utf8 "--kana-to-full"
 # The host set 73 has no katakana: the loss report counts each one.
 run convert kana.txt k73.txt --from shift_jis --to jis-7bit-esc-k --report
 expect_in "7 characters without a counterpart" err.txt "katakana and their marks lost to set 73"
+
+# JIS X 0212 kanji that code page 932 lacks (丂, 乚) become its substitute
+# 0x81A0: each is lost, and --strict writes nothing.
+printf '丂と乚\n' | iconv -f UTF-8 -t EUC-JP > x0212.euc
+run convert x0212.euc x0212.sjis --from euc-jp --to shift_jis --strict
+expect_status 1 "--strict with JIS X 0212 kanji"
+expect_missing x0212.sjis "--strict with JIS X 0212 kanji"
+expect_in "2 characters without a counterpart" err.txt "JIS X 0212 kanji lost"
+expect_in "offset 0: 8F B0 A1" err.txt "position of the first JIS X 0212 kanji"
 
 # Host text to Shift-JIS: the loss report follows the host's designations as
 # the library does. After ESC ( B the bytes are single-byte text again, so A

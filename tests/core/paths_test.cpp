@@ -250,13 +250,17 @@ TEST_F(Paths, ExportedValidationAndFullName) {
     EXPECT_EQ(kxFileGetFullName("a\\..\\b.txt", out), 1);
     EXPECT_STREQ(out, "C:\\work\\b.txt");
     kxFileErrorClear();
+    EXPECT_EQ(kxFileGetFullName("C:\\..", out), 1);  // ".." stays at the root
+    EXPECT_STREQ(out, "C:\\");
+    EXPECT_EQ(kxFileErrorVal(), 0);
+    // Nowhere to put the full name: a failure with its code, 9.
     EXPECT_EQ(kxFileGetFullName("C:\\nodir\\f.txt", nullptr), 0);
+    EXPECT_EQ(kxFileErrorVal(), 9);
+    kxFileErrorClear();
     kxtest::Name same("C:\\work\\f.txt");
     EXPECT_EQ(kxFileGetFullName(same.text, same.text), 0);
     EXPECT_STREQ(same.text, "C:\\work\\f.txt");
-    EXPECT_EQ(kxFileGetFullName("C:\\..", out), 1);  // ".." stays at the root
-    EXPECT_STREQ(out, "C:\\");
-    EXPECT_EQ(kxFileErrorVal(), 0);  // none of these sets an error
+    EXPECT_EQ(kxFileErrorVal(), 9);
     EXPECT_EQ(kxFileGetFullName("C:\\nodir\\f.txt", out), 0);
     EXPECT_EQ(kxFileErrorVal(), 6);
     if (IsShortNameVolume()) {

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "kxfiles.h"
 #include "support/portable.h"
@@ -135,6 +137,35 @@ TEST_F(FileSystemOps, CurrentDirectory) {
     kxFileGetPath(buffer);
     EXPECT_STREQ(buffer, "D:\\");
     EXPECT_EQ(Run([] { return kxFileSetPath(nullptr); }), Outcome(0, 9));
+}
+
+// Validating a name enters its directory for a moment. Another thread that
+// creates a file by a relative name meanwhile must still create it in the
+// current directory, not in the directory being asked about.
+TEST_F(FileSystemOps, RelativeNamesStayPutWhileAnotherThreadValidates) {
+    Enter("C:\\work");
+    std::filesystem::create_directories(Posix('C', "work/sub/deep"));
+    std::atomic<bool> done{false};
+    std::thread validator([&] {
+        while (!done)
+            for (int i = 0; i < 50; ++i) kxFileValidateFileName("C:\\work\\sub\\deep\\x.txt");
+    });
+    int misplaced = 0;
+    for (int i = 0; i < 400 && misplaced == 0; ++i) {
+        Name name("made.txt");
+        KXFILE file = kxFileCreate(name.text, 1);
+        if (file != nullptr) kxFileClose(file);
+        std::error_code ignored;
+        if (std::filesystem::exists(Posix('C', "work/sub/deep/made.txt"), ignored)) ++misplaced;
+        std::filesystem::remove(Posix('C', "work/sub/deep/made.txt"), ignored);
+        std::filesystem::remove(Posix('C', "work/made.txt"), ignored);
+    }
+    done = true;
+    validator.join();
+    EXPECT_EQ(misplaced, 0);
+    char buffer[261];
+    kxFileGetPath(buffer);
+    EXPECT_STREQ(buffer, "C:\\work\\");
 }
 
 TEST_F(FileSystemOps, StreamDatesInLocalTime) {
