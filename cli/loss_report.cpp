@@ -230,6 +230,7 @@ bool ScanFromHostDoubleByte(InputBytes &input, uint16_t from, uint16_t to, LossR
 }  // namespace
 
 bool ScanLosses(InputBytes &input, uint16_t from, uint16_t to, bool kanaToFull, LossReport &report) {
+    if (from == KXCHARSET_UTF8 || to == KXCHARSET_UTF8) return ScanUnicodeLosses(input, from, to, report);
     if (IsPcDoubleByteSet(from)) return ScanFromPcDoubleByte(input, from, to, kanaToFull, report);
     if (IsPcDoubleByteSet(to)) return ScanFromHostDoubleByte(input, from, to, report);
     return ScanSingleByte(input, from, to, report);

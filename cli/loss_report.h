@@ -27,6 +27,9 @@ struct LossReport {
 // False when the input cannot be read (a message has been printed).
 bool ScanLosses(InputBytes &input, uint16_t from, uint16_t to, bool kanaToFull, LossReport &report);
 
+// The same where UTF-8 is `from` or `to` (loss_unicode.cpp).
+bool ScanUnicodeLosses(InputBytes &input, uint16_t from, uint16_t to, LossReport &report);
+
 // The count and the first positions on stderr, under the input's name.
 void PrintLossReport(const LossReport &report, const std::string &inputName, uint16_t from, uint16_t to);
 

@@ -207,7 +207,10 @@ Pipe ChoosePipe(TransferPlan &plan) {
     bool tableMoves = !writer.charset || (!reader.charset && !IsPcDoubleByteSet(writer.to) &&
                                           !IsPcDoubleByteSet(writer.from) && writer.variant == 0 && !plan.detect);
     if (!lineEnd || !tableMoves) return Pipe::kRecords;
-    if (writer.charset) {
+    // UTF-8 has no byte table: its layer stays on the writing side, which
+    // then takes the framed-off lines in blocks.
+    const bool unicode = writer.charset && (writer.from == KXCHARSET_UTF8 || writer.to == KXCHARSET_UTF8);
+    if (writer.charset && !unicode) {
         reader.charset = true;
         reader.from = writer.from;
         reader.to = writer.to;
@@ -222,7 +225,8 @@ Pipe ChoosePipe(TransferPlan &plan) {
     // framed off, a block at a time instead of a value at a time. Without a
     // table the layer passes bytes unchanged, and so does the identity.
     if (reader.charset && reader.charsetOptions == CSF_TRANSLATE && reader.variant == 0 &&
-        !IsPcDoubleByteSet(reader.from) && !IsPcDoubleByteSet(reader.to)) {
+        !IsPcDoubleByteSet(reader.from) && !IsPcDoubleByteSet(reader.to) && reader.from != KXCHARSET_UTF8 &&
+        reader.to != KXCHARSET_UTF8) {  // UTF-8 on the reading side (from Shift-JIS) keeps its layer
         std::array<uint8_t, 256> table;
         if (!kxFileSetupXlat(reader.from, reader.to, table.data(), 256, 0x20, XLAT_APPROXIMATE | XLAT_KEEP_CONTROLS))
             for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);

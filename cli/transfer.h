@@ -33,6 +33,7 @@ struct TransferPlan {
     bool detect = false;  // the from set is detected from the input
     std::optional<uint16_t> detectFallback;  // --from with --detect: the set when detection cannot decide
     bool kanaToFull = false;
+    bool throughShiftJis = false;  // run in two steps (RunChainedTransfer)
     std::optional<bool> progress;
     // Where the transfer leaves the number of characters the target set
     // lacks, when it counted them (--report, --strict); nullptr: nowhere.
@@ -46,5 +47,11 @@ struct TransferPlan {
 
 // Runs the transfer; returns the exit code (0, or 1 with a message printed).
 int RunTransfer(TransferPlan plan);
+
+// Whether the library converts `from` into `to` only through Shift-JIS (a
+// host double-byte set on one side, another one or UTF-8 on the other).
+bool NeedsShiftJisBetween(uint16_t from, uint16_t to);
+// The transfer in two steps through a temporary Shift-JIS file.
+int RunChainedTransfer(TransferPlan plan);
 
 }  // namespace kxcli

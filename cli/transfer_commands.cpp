@@ -30,6 +30,7 @@ constexpr OptionSpec kTransferOptions[] = {
     {"83", 0, false},             {"drop-last-ext", 0, false},  {"append", 0, false},
     {"skip-ctrl-z", 0, false},    {"force", 0, false},          {"output-dir", 0, true},
     {"in-place", 'i', false},     {"recursive", 'r', false},    {"jobs", 'j', true},
+    {"bom", 0, false},            {"keep-bom", 0, false},       {"jis-mapping", 0, false},
 };
 
 const char kLayerHelp[] =
@@ -46,6 +47,10 @@ const char kLayerHelp[] =
     "  --detect               the encoding detected in the input decides --from;\n"
     "                         with --from too, that set is used where the\n"
     "                         detection cannot decide (else nothing is written)\n"
+    "  --bom                  UTF-8 output begins with a byte-order mark\n"
+    "  --keep-bom             a byte-order mark that begins UTF-8 input is kept\n"
+    "  --jis-mapping          Shift-JIS 0x8160, 0x8161, 0x817C, 0x8191, 0x8192,\n"
+    "                         0x81CA are JIS X 0208's characters, not Windows'\n"
     "  --charset-options N    the raw CSF_* options (experts)\n"
     "text:\n"
     "  --records crlf|lf|cr   how the input's lines end (they become records)\n"
@@ -195,6 +200,9 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     if (args.Has("ansi-to-oem")) options |= CSF_ANSI_TO_OEM;
     if (args.Has("kana-to-full")) options |= CSF_KANA_TO_FULL;
     if (args.Has("kana-to-half")) options |= CSF_KANA_TO_HALF;
+    if (args.Has("bom")) options |= CSF_WRITE_BOM;
+    if (args.Has("keep-bom")) options |= CSF_KEEP_BOM;
+    if (args.Has("jis-mapping")) options |= CSF_SJIS_JIS_MAPPING;
     if (args.Has("charset-options")) {
         if (!ParseNumber(args.Last("charset-options"), 0, 0xFFFFFFFF, number))
             return fail("--charset-options takes a number");
@@ -215,8 +223,9 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
                     (!IsPcDoubleByteSet(from) && variant == 0 && !readerCompresses);
     HandleLayers &translating = onWriter ? writer : reader;
     if (charset) {
-        if (IsHostDoubleByteSet(from) && IsHostDoubleByteSet(to))
-            return fail("between two host double-byte sets convert through shift_jis, in two steps");
+        // Pairs that need Shift-JIS between them run in two steps
+        // (RunChainedTransfer); detection into UTF-8 may find a host set.
+        plan.throughShiftJis = NeedsShiftJisBetween(from, to) || (plan.detect && to == KXCHARSET_UTF8);
         translating.charset = true;
         translating.from = from;
         translating.to = to;
@@ -257,6 +266,8 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     if (args.Has("no-progress")) plan.progress = false;
     return true;
 }
+
+int Run(const TransferPlan &plan) { return plan.throughShiftJis ? RunChainedTransfer(plan) : RunTransfer(plan); }
 
 bool ParseCompression(const char *command, const ParsedArgs &args, HandleLayers &layers) {
     if (!args.Has("compress")) return true;
@@ -346,7 +357,7 @@ int SendCommand(int argc, char **argv) {
     if (many) return RunOnManyFiles("send", files, plan);
     plan.input = args.positional[0];
     plan.output = args.Has("output") ? args.Last("output") : "-";
-    return RunTransfer(plan);
+    return Run(plan);
 }
 
 int ReceiveCommand(int argc, char **argv) {
@@ -380,7 +391,7 @@ int ReceiveCommand(int argc, char **argv) {
         plan.output = args.Last("output");
         if (plan.output == "-") return UsageError("receive", "the PC file cannot be standard output");
     }
-    int status = RunTransfer(plan);
+    int status = Run(plan);
     if (status == 0 && args.Has("host-name")) std::printf("%s\n", plan.output.c_str());
     return status;
 }
@@ -402,7 +413,7 @@ int ConvertCommand(int argc, char **argv) {
     if (paths.size() > 2 || (paths.size() == 2 && args.Has("output"))) return SeveralFilesNeedATarget("convert");
     plan.input = paths.empty() ? "-" : paths[0];
     plan.output = paths.size() == 2 ? paths[1] : args.Has("output") ? args.Last("output") : "-";
-    return RunTransfer(plan);
+    return Run(plan);
 }
 
 }  // namespace kxcli

@@ -32,6 +32,7 @@ function(kxfiles_generate_resources out_dir)
   endforeach()
 
   kxfiles_generate_charset_resources("${out_dir}" charset_rc)
+  kxfiles_generate_shift_jis_unicode("${out_dir}")
 
   file(MAKE_DIRECTORY "${out_dir}")
   file(CONFIGURE OUTPUT "${out_dir}/messages.inc" CONTENT
@@ -343,4 +344,34 @@ function(kxfiles_generate_dbcs_resources c_data_var c_entries_var rc_var)
   set(${c_data_var} "${c_data}" PARENT_SCOPE)
   set(${c_entries_var} "${c_entries}" PARENT_SCOPE)
   set(${rc_var} "${rc_text}" PARENT_SCOPE)
+endfunction()
+
+# Shift-JIS and Unicode: resources/dbcs/shift-jis-unicode.txt becomes
+# <out_dir>/shift_jis_unicode.inc, the entries {code, Unicode value, kind}
+# compiled into the library (kind 0: both ways, 1: read only, 2: the JIS
+# mapping of the code).
+function(kxfiles_generate_shift_jis_unicode out_dir)
+  set(source "${PROJECT_SOURCE_DIR}/resources/dbcs/shift-jis-unicode.txt")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${source}")
+  file(STRINGS "${source}" header REGEX "^# format: ")
+  if(NOT header STREQUAL "# format: shift-jis unicode")
+    message(FATAL_ERROR "resources/dbcs/shift-jis-unicode.txt: expected '# format: shift-jis unicode'")
+  endif()
+  file(STRINGS "${source}" lines REGEX "^(jis )?0x")
+  list(TRANSFORM lines REPLACE "^0x([0-9A-F]+) 0x([0-9A-F]+) one-way( .*)?$" "{0x\\1, 0x\\2, 1},")
+  list(TRANSFORM lines REPLACE "^0x([0-9A-F]+) 0x([0-9A-F]+)( .*)?$" "{0x\\1, 0x\\2, 0},")
+  list(TRANSFORM lines REPLACE "^jis 0x([0-9A-F]+) 0x([0-9A-F]+)( .*)?$" "{0x\\1, 0x\\2, 2},")
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^{0x[0-9A-F]+, 0x[0-9A-F]+, [012]},$")
+      message(FATAL_ERROR "resources/dbcs/shift-jis-unicode.txt: malformed entry: ${line}")
+    endif()
+  endforeach()
+  list(JOIN lines "\n    " entries)
+  file(MAKE_DIRECTORY "${out_dir}")
+  file(CONFIGURE OUTPUT "${out_dir}/shift_jis_unicode.inc" CONTENT
+"// Generated from resources/dbcs/shift-jis-unicode.txt by cmake/Resources.cmake; do not edit.
+constexpr ShiftJisEntry kShiftJisEntries[] = {
+    ${entries}
+};
+" @ONLY)
 endfunction()

@@ -50,6 +50,7 @@ constexpr uint16_t kSingleByteSets[] = {5,  6,  7,  8,  14, 15, 16, 19, 21, 26, 
                                         42, 43, 44, 46, 47, 48, 50, 63, 66, 74, 81, 82, 0, 999};
 constexpr uint16_t kHostSets[] = {52, 53, 54, 55, 56, 57, 58, 60, 69, 73, 77};
 constexpr uint16_t kPcDoubleByteSets[] = {51, 59, 61, 62};
+constexpr uint16_t kUtf8 = KXCHARSET_UTF8;
 
 template <typename T, size_t N>
 T Pick(const T (&table)[N], uint8_t byte) {
@@ -81,8 +82,18 @@ Layers TakeLayers(Input &input) {
     layers.text = input.Word();
     layers.tabWidth = input.Byte() % 17;
     const uint8_t charset = input.Byte();
+    bool unicode = false;
     switch (charset % 4) {
-    case 0:
+    case 0:  // none, or with charset >> 2 from 1 up a pair with UTF-8
+        if (charset >> 2 == 0) break;
+        unicode = true;
+        switch ((charset >> 2) % 5) {
+        case 0: layers.charset = {kUtf8, Pick(kSingleByteSets, input.Byte()), 0, 0}; break;
+        case 1: layers.charset = {Pick(kSingleByteSets, input.Byte()), kUtf8, 0, 0}; break;
+        case 2: layers.charset = {kUtf8, 51, 0, 0}; break;
+        case 3: layers.charset = {51, kUtf8, 0, 0}; break;
+        default: layers.charset = {kUtf8, kUtf8, 0, 0}; break;
+        }
         break;
     case 1:
         layers.charset.from = Pick(kSingleByteSets, charset >> 2);
@@ -100,6 +111,8 @@ Layers TakeLayers(Input &input) {
     if (layers.charset.from != 0 || layers.charset.to != 0) {
         layers.charset.options = input.Word() & 0x1FF;
         layers.charset.variant = input.Byte() % 20;
+        // The Shift-JIS mapping and the byte-order marks.
+        if (unicode) layers.charset.options |= (input.Byte() & 7u) << 16;
     }
     static constexpr uint32_t kMethods[] = {0, 1, 2, 4, 8, 32, 3, 40};
     layers.method = Pick(kMethods, input.Byte());

@@ -61,8 +61,9 @@ struct Layers {
 };
 
 // Five bytes: text options (2), tab width, character set pair and options
-// (decoded from one byte into a set of interesting pairs and three option
-// bytes when chosen), compression method.
+// (decoded from one byte into a set of interesting pairs, UTF-8 with a
+// single-byte set, Shift-JIS or itself among them, and three option bytes
+// when chosen, four with UTF-8), compression method.
 Layers TakeLayers(Input &input);
 
 // Read or write sizes: a count and that many sizes (1 to 65536).

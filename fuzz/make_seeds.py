@@ -27,6 +27,9 @@ SINGLE = [5, 6, 7, 8, 14, 15, 16, 19, 21, 26, 30, 31, 32, 39, 42, 43, 44, 46, 47
 HOSTS = [52, 53, 54, 55, 56, 57, 58, 60, 69, 73, 77]
 PC_DBCS = [51, 59, 61, 62]
 METHODS = [0, 1, 2, 4, 8, 32, 3, 40]
+UTF8 = 65001
+CSF_KEEP_BOM = 0x20000
+CSF_WRITE_BOM = 0x40000
 
 
 def layers(text=0, tab=8, charset=None, options=0, variant=0, method=0):
@@ -34,6 +37,15 @@ def layers(text=0, tab=8, charset=None, options=0, variant=0, method=0):
     out = struct.pack('<HB', text, tab)
     if charset is None:
         out += bytes([0])
+    elif UTF8 in charset:
+        src, dst = charset
+        if dst in SINGLE:
+            out += bytes([(5 + 0) << 2, SINGLE.index(dst)])
+        elif src in SINGLE:
+            out += bytes([(5 + 1) << 2, SINGLE.index(src)])
+        else:
+            out += bytes([(5 + {(UTF8, 51): 2, (51, UTF8): 3, (UTF8, UTF8): 4}[charset]) << 2])
+        out += struct.pack('<HBB', options & 0x1FF, variant, options >> 16)
     else:
         src, dst = charset
         if src in PC_DBCS and dst in HOSTS:
@@ -101,6 +113,16 @@ write('layers_write', 'host-to-sjis', layers(TXT_WRITE_RECORD_CRLF, 8, (51, 53),
 write('layers_write', 'tabs-and-spaces', layers(TXT_WRITE_RECORD_CRLF | TXT_SPACES_TO_TABS, 4) +
       sizes(7) + b'a       b    c  \xffd')
 
+# UTF-8: text with a mark, ill-formed parts and pairs split by odd sizes.
+UTF8_TEXT = ('\ufeffCafé ─ 日本語 €𝄞\r\n'.encode('utf-8') + bytes.fromhex('C0 AF E0 80 BF F4 90 80 80 ED A0 80 E2 82') +
+             '\r\nline two\r\n'.encode('utf-8'))
+write('layers_read', 'utf8-to-cp437', layers(CRLF, 8, (UTF8, 31), CSF_TRANSLATE, 0, 0) + sizes(3, 5) + UTF8_TEXT)
+write('layers_read', 'sjis-to-utf8-record-mode', layers(CRLF, 8, (51, UTF8), CSF_TRANSLATE, 0, 32) + sizes(7) + SJIS)
+write('layers_write', 'utf8-to-sjis', layers(TXT_WRITE_RECORD_CRLF, 8, (UTF8, 51), CSF_TRANSLATE, 0, 0) +
+      sizes(2, 1) + UTF8_TEXT)
+write('layers_write', 'latin1-to-utf8-bom', layers(method=1, charset=(15, UTF8), options=CSF_TRANSLATE | CSF_WRITE_BOM) +
+      sizes(3) + 'Straße {é}'.encode('latin-1'))
+
 # Round trips: method, line ends, read sizes, write sizes, file.
 for index, method in enumerate((1, 2, 4, 8, 32)):
     for ends in (0, 1):
@@ -115,6 +137,8 @@ write('translate', 'jis-to-sjis', bytes([53, 51]) + struct.pack('<H', CSF_TRANSL
       bytes([0, 0, 3, 1]) + b'A\x1b$B0!\x1b(I12\x1b(B')
 write('translate', 'cp437-to-latin1', bytes([31, 15]) + struct.pack('<H', CSF_TRANSLATE) +
       bytes([0, 1, 5, 0]) + bytes(range(256)))
+write('translate', 'utf8-to-utf8', bytes([93, 93]) + struct.pack('<H', CSF_TRANSLATE) + bytes([0, 0, 9, 0]) + UTF8_TEXT)
+write('translate', 'utf8-to-sjis', bytes([93, 51]) + struct.pack('<H', CSF_TRANSLATE) + bytes([0, 0, 4, 0]) + UTF8_TEXT)
 write('translate', 'national-variant', bytes([15, 66]) + struct.pack('<H', CSF_TRANSLATE | CSF_NATIONAL_TARGET) +
       bytes([0, 4, 2, 0]) + 'Straße [ü] {é}'.encode('latin-1'))
 

@@ -115,6 +115,25 @@ typedef struct KXTEXTWINDOW {
 #define CSF_TO_DBCS          0x0200u   /* kept by the layer itself */
 #define CSF_ACTIVE           0x0400u   /* kept by the layer itself */
 #define CSF_FROM_DBCS        0x0800u   /* kept by the layer itself */
+/* With UTF-8 (KXCHARSET_UTF8) on either side. Shift-JIS (51) is then read
+   and written as Windows code page 932; CSF_SJIS_JIS_MAPPING reads the six
+   codes 0x8160, 0x8161, 0x817C, 0x8191, 0x8192, 0x81CA as JIS X 0208 does
+   (U+301C, U+2016, U+2212, U+00A2, U+00A3, U+00AC instead of U+FF5E, U+2225,
+   U+FF0D, U+FFE0, U+FFE1, U+FFE2); writing takes either form in both modes,
+   and bytes 0x00-0x7F are ASCII in both. A leading byte-order mark of UTF-8
+   data is dropped unless CSF_KEEP_BOM; UTF-8 is written without one unless
+   CSF_WRITE_BOM. Each ill-formed part of UTF-8 input (as the Unicode Standard
+   divides it: one maximal subpart at a time) becomes one substitute: U+FFFD
+   in UTF-8, the space in the other sets. */
+#define CSF_SJIS_JIS_MAPPING 0x00010000u
+#define CSF_KEEP_BOM         0x00020000u
+#define CSF_WRITE_BOM        0x00040000u
+
+/* The CharsetId of UTF-8, a set of the character-set layer, of
+   kxFileTranslateBufferExt and of kxFileTranslateFileNameExt on either side,
+   paired with any single-byte set or with Shift-JIS (51). It has no map:
+   kxFileSetupXlat builds no table to or from it. */
+#define KXCHARSET_UTF8       65001u
 /* Shift-JIS to the 7-bit JIS hosts (52, 53, 54): each run of double-byte
    text or katakana ends with ESC ( B (ASCII), as RFC 1468 ISO-2022-JP
    readers expect, instead of ESC ( J (JIS Roman, where 0x5C is the yen sign

@@ -864,6 +864,7 @@ REGISTRY = {
     82: ('ibm437-catalan', '-', 'code page 437 with Catalan letters'),
     83: ('dbcs-pc-to-host', '-', 'double-byte table resource for set 60, PC to host; not a character map'),
     84: ('dbcs-host-to-pc', '-', 'double-byte table resource for set 60, host to PC; not a character map'),
+    65001: ('utf-8', 'utf8,csutf8', 'UTF-8, every Unicode character; no map, converted through the maps of the other side'),
 }
 
 
@@ -889,7 +890,9 @@ def name_key(name):
 def render_registry(maps):
     rows = [(str(cid), registry_file_column(cid, maps), name, aliases, double_byte_column(cid), desc)
             for cid, (name, aliases, desc) in sorted(REGISTRY.items())]
-    widths = [max(len(r[i]) for r in rows) for i in range(5)]
+    # Columns are aligned over the small ids; a set numbered after its code
+    # page (UTF-8, 65001) keeps the alignment of the others where it fits.
+    widths = [max(len(r[i]) for r in rows if len(r[0]) <= 2) for i in range(5)]
     lines = [
         '# The character sets that the library knows, one line per CharsetId.',
         '# Columns, separated by " | ":',

@@ -34,6 +34,48 @@ constexpr uint16_t kDeadKeysAcuteGraveDiaeresis = 2;
 constexpr int kCharsetOutputFull = -1;   // memory mode: the output buffer is full
 constexpr int kCharsetOutputError = -2;  // the layer below failed and recorded the cause
 
+// UTF-8 as a set of the layer (on either side).
+constexpr uint16_t kUtf8Set = 65001;
+// Internal bit of CharsetState::stateFlags: the record translates through
+// Unicode (UTF-8 on one side at least); never taken from the options.
+constexpr uint16_t kStateUnicode = 0x8000;
+
+// How the Unicode path reads or writes one side's bytes.
+constexpr uint8_t kCodingSingleByte = 0;  // through the set's map
+constexpr uint8_t kCodingShiftJis = 1;    // code page 932, or the JIS mapping
+constexpr uint8_t kCodingUtf8 = 2;
+
+// A character sequence begun but not ended: the bits so far, the bytes still
+// to come and the range the next one must lie in (all 0 between characters).
+struct UnicodeDecoder {
+    uint32_t partial;
+    uint8_t need;
+    uint8_t low, high;
+};
+
+// The Unicode path's part of the record: the two sides' codings, the
+// byte-order mark's state, the write side's decoder and the tables of the
+// single-byte sides.
+struct UnicodeCoding {
+    uint8_t fromKind;            // kCoding* of the bytes entering the layer
+    uint8_t toKind;              // kCoding* of the bytes leaving it
+    uint8_t jisMapping;          // 1 with CSF_SJIS_JIS_MAPPING
+    uint8_t dropBom;             // 1 until the first character: a leading U+FEFF is dropped
+    uint8_t writeBom;            // 1 until the first output: EF BB BF goes first
+    UnicodeDecoder decoder;      // write side: a sequence begun in an earlier value
+    uint16_t fromValues[256];    // single-byte source: the character of each code
+    uint16_t toMap[256];         // single-byte target: its map
+    uint8_t lowCodes[256];       // single-byte target: the code of U+0000-U+00FF
+    uint16_t hashKeys[512];      // single-byte target: characters from U+0100 (0: empty slot)
+    uint8_t hashCodes[512];      // their codes
+    uint16_t hashFilled;         // slots in use
+    const uint16_t *shiftJisToUnicode;  // Shift-JIS side: the tables of dbcs/dbcs.h
+    const uint16_t *unicodeToShiftJis;
+    uint32_t utf8Bytes[256];     // single-byte source to UTF-8: each code's bytes, in memory order
+    uint8_t utf8Length[256];     // and their number
+    uint8_t asciiAsItself;       // 1 when codes 0x00-0x7F of that source are U+0000-U+007F
+};
+
 // Allocated zero-filled from the local heap by BuildCharsetState and owned by
 // the handle until kxFileClose or the next kxFileSetCharsetFlags.
 struct CharsetState {
@@ -65,6 +107,7 @@ struct CharsetState {
     uint8_t *bufferEnd;                         // memory mode: the end of that buffer
     uint16_t upperSet;                          // write: the set of host bytes 0x80-0xFF
     uint16_t lowerSet;                          // write: the set of host bytes 0x00-0x7F, 0 for single-byte
+    UnicodeCoding unicode;                      // with kStateUnicode
 };
 
 // A new record for translating `from` into `to` with the CSF_* options and a
@@ -73,6 +116,41 @@ struct CharsetState {
 // OEM/ANSI options still applied.
 ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32_t variant,
                             CharsetState **out);
+
+// ---- The Unicode path (UTF-8 on either side) ----
+
+// Whether the pair `from`, `to` goes through Unicode.
+inline bool IsUnicodePair(uint16_t from, uint16_t to) { return from == kUtf8Set || to == kUtf8Set; }
+// Sets up the record's Unicode path for its sets and options: 0, or 9 when
+// the other side is a set the path cannot take (a host double-byte set).
+ErrorCode SetupUnicode(CharsetState &s, uint32_t options);
+// Step of CharsetGetValue with kStateUnicode: the value for the reader from
+// the source value `v`; reads on to the end of a sequence and queues the
+// further bytes of its character.
+uint16_t ReadUnicode(FileHandle *handle, uint16_t v);
+// Step of CharsetPutValue with kStateUnicode.
+int WriteUnicode(FileHandle *handle, uint16_t v);
+// At close or before a reposition: a sequence the write side began and
+// never ended is written as one substitute.
+void FinishUnicode(FileHandle *handle);
+
+// The block paths' step: whole characters of `in` converted into `out` while
+// both last, stopping before anything the value path must do (a sequence
+// cut by the end of `in`, an ill-formed one, a character the target lacks,
+// a byte-order mark to drop or write, output that might not fit). The bytes
+// taken and stored are those the value path would take and store.
+struct UnicodeBlock {
+    uint32_t taken, stored;
+};
+UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t length, uint8_t *out, uint32_t room);
+
+// Whether the block paths may convert now: UTF-8 in use, nothing between the
+// layer and the stream, no character begun on the write side.
+inline bool UnicodeBlocks(const FileHandle *handle, const CharsetState &s) {
+    return (s.stateFlags & (kStateUnicode | CSF_ACTIVE)) == (kStateUnicode | CSF_ACTIVE) &&
+           (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && handle->stream != nullptr &&
+           s.unicode.decoder.need == 0 && !s.unicode.dropBom && !s.unicode.writeBom;
+}
 
 // ---- The double-byte side ----
 
@@ -137,6 +215,7 @@ inline uint16_t CharsetGetValue(FileHandle *handle) {
     if (s.outputCount != 0) return CharsetQueuedValue(s);
     uint16_t v = CharsetSourceValue(handle, s);
     if (v > kValueRecordEnd) return s.shiftState != 0 ? CharsetSourceEnded(s, v) : v;
+    if ((s.stateFlags & (kStateUnicode | CSF_ACTIVE)) == (kStateUnicode | CSF_ACTIVE)) return ReadUnicode(handle, v);
     if ((s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) == (CSF_FROM_DBCS | CSF_ACTIVE))
         return ReadDoubleByte(handle, v);
     if (v == kValueRecordEnd) return v;
@@ -168,6 +247,7 @@ inline int CharsetOutput(FileHandle *handle, uint16_t v) {
 // kCharsetOutputError.
 inline int CharsetPutValue(FileHandle *handle, uint16_t v) {
     CharsetState &s = *handle->charset;
+    if ((s.stateFlags & (kStateUnicode | CSF_ACTIVE)) == (kStateUnicode | CSF_ACTIVE)) return WriteUnicode(handle, v);
     if ((s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) == (CSF_TO_DBCS | CSF_ACTIVE))
         return WriteDoubleByte(handle, v);
     if (v == kValueRecordEnd) {

@@ -33,6 +33,7 @@ namespace {
 bool PlainBlocks(const FileHandle *handle, const CharsetState &s) {
     return BlockPaths() && (handle->flags & kLayerText) == 0 && s.bufferCursor == nullptr && s.outputCount == 0 &&
            s.inputCount == 0 && s.deadKeyMode == kDeadKeysNone && s.shiftState == 0 &&
+           (s.stateFlags & (kStateUnicode | CSF_ACTIVE)) != (kStateUnicode | CSF_ACTIVE) &&
            (s.stateFlags & (CSF_FROM_DBCS | CSF_ACTIVE)) != (CSF_FROM_DBCS | CSF_ACTIVE);
 }
 
@@ -78,7 +79,18 @@ int CharsetRead(FileHandle *handle, void *buffer, uint32_t length, uint32_t *cou
         return 1;
     }
     const bool shiftJisBlocks = ShiftJisBlocks(handle, s);
+    const bool unicodeBlocks = BlockPaths() && UnicodeBlocks(handle, s);
     while (stored < length) {
+        if (unicodeBlocks && s.outputCount == 0 && s.inputCount == 0 && handle->stream->count != 0 &&
+            !s.unicode.dropBom) {
+            BufferedStream *stream = handle->stream;
+            const UnicodeBlock block =
+                ConvertUnicodeBlock(s.unicode, stream->cursor, stream->count, out + stored, length - stored);
+            stream->cursor += block.taken;
+            stream->count -= block.taken;
+            stored += block.stored;
+            if (stored == length) break;
+        }
         if (shiftJisBlocks && s.outputCount == 0 && s.inputCount == 0 && handle->stream->count != 0) {
             stored += ReadShiftJisBlock(handle, out + stored, length - stored);
             if (stored == length) break;

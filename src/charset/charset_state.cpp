@@ -24,7 +24,7 @@ ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32
 
     s->fromSet = from;
     s->toSet = to;
-    s->stateFlags = static_cast<uint16_t>(options);
+    s->stateFlags = static_cast<uint16_t>(options & ~static_cast<uint32_t>(kStateUnicode));
     // Variants outside 1 to 17 name no national set: the record keeps 0, as it
     // does for no variant at all, and the table has no national row.
     s->variant = variant <= kNationalVariantLast ? static_cast<uint16_t>(variant) : 0;
@@ -32,7 +32,16 @@ ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32
     s->kanaToHalf = (options & CSF_KANA_TO_HALF) ? 1 : 0;
     s->detectPending = (options & CSF_DETECT_JAPANESE) ? 1 : 0;
     s->jisAsciiReturn = (options & CSF_JIS_ASCII_RETURN) ? 1 : 0;
-    SetupShiftSequences(*s);
+    if (IsUnicodePair(from, to)) {
+        // The sets are named: no detection, no host shift sequences.
+        s->detectPending = 0;
+        if (ErrorCode code = SetupUnicode(*s, options); code != err::kNone) {
+            os::LocalFree(memory);
+            return code;
+        }
+    } else {
+        SetupShiftSequences(*s);
+    }
     if (options & CSF_TRANSLATE) s->stateFlags |= CSF_ACTIVE;
 
     for (int i = 0; i < 256; ++i) s->table[i] = static_cast<uint8_t>(i);

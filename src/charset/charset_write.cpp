@@ -26,11 +26,12 @@ uint16_t DeadKeyOf(const CharsetState &s, uint16_t v) {
 
 // Entry conditions of the single-byte block path: the block-path switch is
 // on, the layer writes below (not into memory), no dead-key mode and no dead
-// key pending, no double-byte target. Each byte then goes below as its table
+// key pending, no double-byte or UTF-8 side. Each byte then goes below as its table
 // entry (itself when the layer is not active), as CharsetPutValue puts it.
 bool PlainBlocks(const CharsetState &s) {
     return BlockPaths() && s.bufferCursor == nullptr && s.deadKeyMode == kDeadKeysNone &&
-           PendingDeadKey(s) == 0 && (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) != (CSF_TO_DBCS | CSF_ACTIVE);
+           PendingDeadKey(s) == 0 && (s.stateFlags & (CSF_TO_DBCS | CSF_ACTIVE)) != (CSF_TO_DBCS | CSF_ACTIVE) &&
+           (s.stateFlags & (kStateUnicode | CSF_ACTIVE)) != (kStateUnicode | CSF_ACTIVE);
 }
 
 // The block path straight into the stream's buffer (no text layer below).
@@ -87,6 +88,14 @@ bool CharsetPutBytes(FileHandle *handle, const uint8_t *in, uint32_t length) {
     for (uint32_t i = 0; i < length; ++i) {
         if (HostBlocks(handle, s)) {
             i += WriteHostBlock(handle, in + i, length - i);
+            if (i == length) break;
+        }
+        if (BlockPaths() && UnicodeBlocks(handle, s)) {
+            BufferedStream *stream = handle->stream;
+            const UnicodeBlock block = ConvertUnicodeBlock(s.unicode, in + i, length - i, stream->cursor, stream->count);
+            stream->cursor += block.stored;
+            stream->count -= block.stored;
+            i += block.taken;
             if (i == length) break;
         }
         if (CharsetPutValue(handle, in[i]) < 0) return false;
@@ -152,6 +161,7 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
 
 ErrorCode CharsetClose(FileHandle *handle) {
     if (handle == nullptr || handle->charset == nullptr) return err::kInvalidHandle;
+    FinishUnicode(handle);
     CharsetState &s = *handle->charset;
     uint16_t pending = PendingDeadKey(s);
     if (pending == 0) return err::kNone;
@@ -175,6 +185,11 @@ void CharsetReposition(FileHandle *handle) {
     s.outputCount = 0;
     s.inputCount = 0;
     s.shiftState = 0;
+    // A byte-order mark belongs to the start of the data as first read or
+    // written, not to wherever the stream moves.
+    s.unicode.decoder = {};
+    s.unicode.dropBom = 0;
+    s.unicode.writeBom = 0;
 }
 
 }  // namespace kx

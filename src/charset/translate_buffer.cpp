@@ -161,6 +161,17 @@ void UnescapeShiftJisName(const char *name, char *result) {
 }  // namespace
 
 void TranslateFileName(char *name, char *result, uint16_t from, uint16_t to, uint32_t options) {
+    if (IsUnicodePair(from, to) && (options & CSF_TRANSLATE)) {
+        // Through the record, as a buffer: a name never ends in half a
+        // character, and one the sets cannot take is copied as it is.
+        CharsetState *record = nullptr;
+        if (BuildCharsetState(from, to, options, 0, &record) == err::kNone) {
+            TranslateBufferLayered(reinterpret_cast<uint8_t *>(name), -1, reinterpret_cast<uint8_t *>(result),
+                                   kNameResultSize, *record);
+            os::LocalFree(record);
+            return;
+        }
+    }
     if (from == dbcs::sets::kShiftJis)
         EscapeShiftJisName(reinterpret_cast<const uint8_t *>(name), result, options);
     else if (to == dbcs::sets::kShiftJis)
@@ -182,7 +193,7 @@ KXEXPORT int32_t KXAPI kxFileTranslateBufferExt(uint8_t *source, int32_t sourceL
             SetThreadError(err::kInternal);
             return err::kInternal;
         }
-        const bool doubleByte = IsPcDoubleByteSet(from) || IsPcDoubleByteSet(to);
+        const bool doubleByte = IsPcDoubleByteSet(from) || IsPcDoubleByteSet(to) || IsUnicodePair(from, to);
         if (!doubleByte && ((options == 0 && from == to) || variant == 0)) {
             TranslateBufferDirect(source, sourceLength, destination, destinationSize, from, to, options);
             return err::kNone;
@@ -190,6 +201,9 @@ KXEXPORT int32_t KXAPI kxFileTranslateBufferExt(uint8_t *source, int32_t sourceL
         CharsetState *record = nullptr;
         ErrorCode code = BuildCharsetState(from, to, options, variant, &record);
         if (code != err::kNone) {
+            // A pair that cannot be translated (UTF-8 with a host set) or no
+            // memory: nothing is stored, and the result still ends.
+            if (destinationSize >= 1) destination[0] = 0;
             SetThreadError(code);
             return code;
         }

@@ -74,6 +74,14 @@ bool CopyXlatTable(CharsetId from, CharsetId to, uint32_t count, uint8_t default
 void TranslateByMaps(const uint16_t fromMap[256], const uint16_t toMap[256], uint32_t count,
                      uint8_t defaultChar, uint32_t options, uint8_t *out);
 
+// The code of a Unicode character in the set whose values are `toMap`, as a
+// table from another set would give it with XLAT_APPROXIMATE and
+// XLAT_KEEP_CONTROLS: the set's code of the character (the printable one when
+// it also sits at a control position), else a C0 control, DEL or a C1 control
+// that the set leaves without a character as that code itself, else the
+// approximation, else `defaultChar`.
+uint8_t CodeForCharacter(uint32_t character, const uint16_t toMap[256], uint8_t defaultChar);
+
 // One byte through the OEM/ANSI step and a table: with CSF_OEM_TO_ANSI the
 // byte is first converted from the OEM to the ANSI code page (and
 // CSF_ANSI_TO_OEM is disregarded); then, when `table` is given, it becomes

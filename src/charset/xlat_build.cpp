@@ -30,33 +30,19 @@ int TextCode(const uint16_t map[256], uint16_t character) {
     return lowest;
 }
 
-// The stand-in for `character`, which `toMap` lacks. Box-drawing characters
-// follow their fallback chain (heavy to double to single lines) until the
-// target has one; then a known ASCII look-alike, the character itself when it
-// is ASCII, or the letter without its accent. The bytes of the last three
-// are ASCII codes, written whether or not the target holds that character
-// there.
-uint8_t Approximate(uint16_t character, const uint16_t toMap[256], uint8_t defaultChar) {
-    if (character >= kBoxDrawingFirst && character <= kBoxDrawingLast) {
-        for (;;) {
-            uint16_t next = kBoxDrawingFirst | kBoxDrawingFallback[character - kBoxDrawingFirst];
-            if (next == character) break;
-            character = next;
-            int code = LowestCode(toMap, character);
-            if (code >= 0) return static_cast<uint8_t>(code);
-        }
-    }
-    for (const ApproximationPair *pair = kApproximationPairs; pair->character != 0; ++pair)
-        if (pair->character == character) return pair->byte;
-    if (character >= 0x20 && character <= 0x7F) return static_cast<uint8_t>(character);
-    if (character >= kAccentFirst && character <= kAccentLast) {
-        uint8_t letter = kAccentFallback[character - kAccentFirst];
-        if (letter != 0) return letter;
-    }
-    return defaultChar;
-}
-
 }  // namespace
+
+uint8_t CodeForCharacter(uint32_t character, const uint16_t toMap[256], uint8_t defaultChar) {
+    if (character < kNoCharacter) {
+        int code = TextCode(toMap, static_cast<uint16_t>(character));
+        if (code >= 0) return static_cast<uint8_t>(code);
+    }
+    if (character < 0x20 || character == 0x7F ||
+        (character >= 0x80 && character <= 0x9F && toMap[character] == kNoCharacter))
+        return static_cast<uint8_t>(character);
+    return static_cast<uint8_t>(ApproximateIn(
+        character, [toMap](uint16_t c) { return LowestCode(toMap, c); }, defaultChar));
+}
 
 void TranslateByMaps(const uint16_t fromMap[256], const uint16_t toMap[256], uint32_t count,
                      uint8_t defaultChar, uint32_t options, uint8_t *out) {
@@ -74,7 +60,8 @@ void TranslateByMaps(const uint16_t fromMap[256], const uint16_t toMap[256], uin
         } else if ((options & XLAT_APPROXIMATE) == 0) {
             out[i] = defaultChar;
         } else {
-            out[i] = Approximate(character, toMap, defaultChar);
+            out[i] = static_cast<uint8_t>(ApproximateIn(
+                character, [toMap](uint16_t c) { return LowestCode(toMap, c); }, defaultChar));
         }
     }
 }

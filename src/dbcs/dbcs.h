@@ -80,6 +80,31 @@ private:
     const std::atomic<const uint32_t *> *rows_;  // the set's 256 row pointers, or null
 };
 
+// ---- Shift-JIS and Unicode ----
+
+constexpr uint16_t kNoUnicode = 0xFFFF;    // a code without a character
+constexpr uint16_t kNoShiftJis = 0xFFFF;   // a character without a code
+
+// The character of a Shift-JIS code (a single byte 0x00-0xFF, or a pair as
+// lead << 8 | trail) in Windows' code page 932: bytes 0x00-0x7F are ASCII,
+// 0xA1-0xDF half-width katakana, the pairs JIS X 0208 with NEC row 13, the
+// NEC-selected and IBM extensions and the user-defined area 0xF040-0xF9FC
+// (U+E000-U+E757). With `jis`, the six codes where the JIS mapping differs
+// (0x8160, 0x8161, 0x817C, 0x8191, 0x8192, 0x81CA) give its characters.
+// kNoUnicode for a code without a character.
+uint16_t ShiftJisToUnicode(uint16_t code, bool jis);
+
+// The Shift-JIS code that writes `character`: either mapping's character of
+// the six codes is accepted, and a character the code page holds twice takes
+// the code Windows writes. kNoShiftJis when the set lacks it.
+uint16_t UnicodeToShiftJis(uint32_t character);
+
+// The two conversions as tables of 64K entries, for callers that convert
+// many codes: ShiftJisToUnicodeTable(jis)[code] and
+// UnicodeToShiftJisTable()[character] (characters below U+10000).
+const uint16_t *ShiftJisToUnicodeTable(bool jis);
+const uint16_t *UnicodeToShiftJisTable();
+
 struct HostCodeRows : CodeRows {
     explicit HostCodeRows(uint16_t charset) : CodeRows(kToHost, charset) {}
 };

@@ -4,6 +4,7 @@
 // from the map sources: a code becomes the lowest code of the same character.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -194,9 +195,22 @@ TEST_F(CharsetLayer, Cp437LinesRoundTripThroughMethod1) {
 
 TEST_F(CharsetLayer, BlocksAgreeWithOneValueAtATime) {
     std::mt19937 random(3207);
-    std::string data(20000, '\0');
-    for (char &c : data) c = static_cast<char>(random());
-    for (const Charset &cs : {Charset{31, 15, kOn, 0}, Charset{31, 15, 0, 0}, Charset{26, 31, kOn | CSF_OEM_TO_ANSI, 0}}) {
+    std::string bytes(20000, '\0');
+    for (char &c : bytes) c = static_cast<char>(random());
+    // Text for UTF-8 and Shift-JIS: runs of ASCII, characters of every
+    // length (some that CP437 and Shift-JIS lack), stray bytes and pairs.
+    std::string text;
+    const char *pieces[] = {"plain ASCII text, ", "\xC3\xA9", "\xE2\x94\x80", "\xE6\x97\xA5", "\xF0\x9D\x84\x9E",
+                            "\xE2\x82", "\x80", "\x88\x9F", "\x82\xA0", "\xB1", "\r\n", "\xEF\xBB\xBF"};
+    while (text.size() < 20000) text += pieces[random() % std::size(pieces)];
+    const struct {
+        Charset cs;
+        const std::string &data;
+    } cases[] = {{{31, 15, kOn, 0}, bytes}, {{31, 15, 0, 0}, bytes}, {{26, 31, kOn | CSF_OEM_TO_ANSI, 0}, bytes},
+                 {{31, KXCHARSET_UTF8, kOn, 0}, bytes}, {{KXCHARSET_UTF8, 31, kOn, 0}, text},
+                 {{KXCHARSET_UTF8, 51, kOn, 0}, text}, {{51, KXCHARSET_UTF8, kOn, 0}, text},
+                 {{KXCHARSET_UTF8, KXCHARSET_UTF8, kOn | CSF_KEEP_BOM, 0}, text}};
+    for (const auto &[cs, data] : cases) {
         std::string byValue;
         KXFILE f = Open(&data, cs);
         ASSERT_NE(f, nullptr);

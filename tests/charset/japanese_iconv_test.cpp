@@ -148,4 +148,46 @@ TEST(JapaneseDetection, TextsWrittenByIconv) {
     }
 }
 
+// Code page 932 and the JIS mapping against iconv's CP932 and SHIFT_JIS:
+// every single byte and every pair of lead and trail bytes to UTF-8, and
+// back. A code iconv refuses is one substitute. The JIS mapping is compared
+// except at 0x5C and 0x7E, ASCII in both modes (SHIFT_JIS reads them as the
+// yen sign and the overline).
+TEST_F(JapaneseIconv, EveryCodePage932CodeToUtf8AndBack) {
+    auto translate = [](std::string in, uint16_t from, uint16_t to, uint32_t options) {
+        char out[32] = {};
+        kxFileTranslateBufferExt(reinterpret_cast<uint8_t *>(in.data()), static_cast<int32_t>(in.size()),
+                                 reinterpret_cast<uint8_t *>(out), sizeof out, from, to, CSF_TRANSLATE | options, 0);
+        return std::string(out);
+    };
+    std::vector<std::string> codes;
+    for (unsigned b = 0x01; b <= 0xFF; ++b)
+        if (!((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))) codes.push_back(std::string(1, static_cast<char>(b)));
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead)
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+            if ((lead <= 0x9F || lead >= 0xE0) && trail != 0x7F)
+                codes.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+    size_t known = 0, knownJis = 0;
+    for (const std::string &code : codes) {
+        SCOPED_TRACE(ToHex(code));
+        const std::string theirs = Iconv("CP932", "UTF-8", code);
+        const std::string ours = translate(code, 51, KXCHARSET_UTF8, 0);
+        if (theirs == kFailed) {
+            EXPECT_EQ(ours, "\xEF\xBF\xBD");
+        } else {
+            ++known;
+            EXPECT_EQ(ToHex(ours), ToHex(theirs));
+            EXPECT_EQ(ToHex(translate(theirs, KXCHARSET_UTF8, 51, 0)), ToHex(Iconv("UTF-8", "CP932", theirs)));
+        }
+        const std::string jis = Iconv("SHIFT_JIS", "UTF-8", code);
+        if (jis == kFailed || code == "\x5C" || code == "\x7E") continue;
+        ++knownJis;
+        EXPECT_EQ(ToHex(translate(code, 51, KXCHARSET_UTF8, CSF_SJIS_JIS_MAPPING)), ToHex(jis));
+        for (uint32_t mode : {0u, static_cast<uint32_t>(CSF_SJIS_JIS_MAPPING)})
+            EXPECT_EQ(ToHex(translate(jis, KXCHARSET_UTF8, 51, mode)), ToHex(code));
+    }
+    EXPECT_GT(known, 9000u);
+    EXPECT_GT(knownJis, 7000u);
+}
+
 }  // namespace

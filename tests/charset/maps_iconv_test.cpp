@@ -10,6 +10,7 @@
 #include <set>
 
 #include "charset/map_sources.h"
+#include "kxfiles.h"
 
 namespace {
 
@@ -113,6 +114,60 @@ TEST(MapsAgainstIconv, EveryStandardSetCodeByCode) {
             if (ours[code] == theirs) continue;
             EXPECT_NE(Allowed(s, ours, code, theirs), nullptr)
                 << std::hex << "code 0x" << code << ": ours U+" << ours[code] << ", iconv U+" << theirs;
+        }
+        iconv_close(converter);
+    }
+}
+
+// `bytes` through kxFileTranslateBufferExt; a result of the one byte 0x00
+// reads as such.
+std::string Translate(const std::string &bytes, uint16_t from, uint16_t to) {
+    std::string in = bytes;
+    char out[16] = {};
+    kxFileTranslateBufferExt(reinterpret_cast<uint8_t *>(in.data()), static_cast<int32_t>(in.size()),
+                             reinterpret_cast<uint8_t *>(out), sizeof out, from, to, CSF_TRANSLATE, 0);
+    std::string result(out);
+    return result.empty() ? std::string(1, '\0') : result;
+}
+
+std::string Utf8Of(uint32_t c) {
+    std::string s;
+    if (c < 0x80) s += static_cast<char>(c);
+    else if (c < 0x800) s += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+    else s += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    return s;
+}
+
+// Each code to UTF-8 is iconv's character, except where the map departs from
+// the standard as above (its own character then) or iconv knows none (a
+// substitute, or at a control position the control). The C0 codes are
+// controls, as iconv reads them, also where the PC sets show glyphs. UTF-8
+// back gives the code wherever its character is unique in the set.
+TEST(MapsAgainstIconv, EveryStandardSetToUtf8AndBack) {
+    constexpr uint16_t kUtf8 = KXCHARSET_UTF8;
+    for (const Standard &s : kStandards) {
+        SCOPED_TRACE(std::string("set ") + std::to_string(s.set) + " " + s.encoding);
+        iconv_t converter = iconv_open("UTF-32LE", s.encoding);
+        ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+        auto ours = kxtest::MapOf(s.set);
+        std::string utf8[256];
+        std::map<std::string, int> uses;
+        for (int code = 0; code < 256; ++code) {
+            utf8[code] = Translate(std::string(1, static_cast<char>(code)), s.set, kUtf8);
+            ++uses[utf8[code]];
+            uint16_t theirs = Decode(converter, static_cast<uint8_t>(code));
+            // A code without a character: at a control position that
+            // control, elsewhere a substitute.
+            const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+            auto character = [&](uint16_t value) { return Utf8Of(value != kNone ? value : control ? code : 0xFFFD); };
+            std::string expected = character(theirs);
+            if (utf8[code] != expected && Allowed(s, ours, code, theirs) != nullptr) expected = character(ours[code]);
+            EXPECT_EQ(utf8[code], expected) << std::hex << "code 0x" << code << ", iconv U+" << theirs;
+        }
+        for (int code = 0; code < 256; ++code) {
+            if (uses[utf8[code]] != 1 || utf8[code] == Utf8Of(0xFFFD)) continue;
+            EXPECT_EQ(Translate(utf8[code], kUtf8, s.set), std::string(1, static_cast<char>(code)))
+                << std::hex << "code 0x" << code;
         }
         iconv_close(converter);
     }

@@ -43,7 +43,6 @@ receive without a target|receive in.txt
 receive with both targets|receive in.txt -o a.txt --host-name A.TXT
 --unique without --host-name|receive in.txt -o a.txt --unique
 a bad national variant|convert in.txt out.txt --from latin1 --to dec-mcs --national 18
-two host double-byte sets|convert in.txt out.txt --from euc-jp --to iso-2022-jp
 ls without a pattern|ls
 a bad date|ls x --after yesterday
 a day the month lacks|ls x --after 2026-02-30

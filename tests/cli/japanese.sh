@@ -37,6 +37,24 @@ expect_same want.euc euc.txt "convert to EUC-JP"
 run convert want.euc euc-back.txt --from euc-jp --to shift_jis
 expect_same "$sample" euc-back.txt "EUC-JP back to Shift-JIS"
 
+# UTF-8: Shift-JIS as code page 932, what iconv reads, and back byte for
+# byte; EUC-JP to ISO-2022-JP and to UTF-8 in one command each (through
+# Shift-JIS inside the tool); --bom.
+iconv -f CP932 -t UTF-8 "$sample" > want-cp932.utf8
+run convert "$sample" sjis.utf8 --from shift_jis --to utf-8
+expect_same want-cp932.utf8 sjis.utf8 "Shift-JIS to UTF-8"
+run convert sjis.utf8 sjis-back.txt --from utf8 --to shift_jis
+expect_same "$sample" sjis-back.txt "UTF-8 back to Shift-JIS"
+run convert want.euc euc.jis --from euc-jp --to iso-2022-jp
+expect_status 0 "EUC-JP to ISO-2022-JP in one command"
+iconv -f ISO-2022-JP-3 -t UTF-8 euc.jis > euc-jis.utf8 2>/dev/null
+expect_same want.utf8 euc-jis.utf8 "EUC-JP to ISO-2022-JP read by iconv"
+run convert want.euc euc.utf8 --from euc-jp --to utf-8 --bom
+printf '\xef\xbb\xbf' | cat - want-cp932.utf8 > want-bom.utf8
+expect_same want-bom.utf8 euc.utf8 "EUC-JP to UTF-8 with a byte-order mark"
+run convert euc.utf8 euc-back.euc --from utf-8 --to euc-jp
+expect_same want.euc euc-back.euc "UTF-8 to EUC-JP, the mark dropped"
+
 # Received text of unknown encoding: --detect decides it.
 run receive want.euc --detect --to shift_jis -o detected.txt
 expect_status 0 "receive --detect"

@@ -20,6 +20,23 @@ expect_same want-latin1-z.txt latin1-z.txt "convert through record mode on both 
 run convert latin1.txt back.txt --from iso-8859-1 --to ibm437 --records lf --write-records crlf
 expect_same cp437.txt back.txt "convert back to CP437 CR LF"
 
+# The same text to UTF-8 with LF lines and back, against iconv; the loss
+# report names a character CP437 lacks by its code point and ill-formed
+# UTF-8 by its offset.
+iconv -f CP437 -t UTF-8 cp437.txt | sed 's/\r$//' > want-utf8.txt
+for records in "--records crlf --write-records lf" ""; do
+  # shellcheck disable=SC2086
+  run convert cp437.txt utf8.txt --from cp437 --to utf-8 $records
+  [ -n "$records" ] || sed -i 's/\r$//' utf8.txt
+  expect_same want-utf8.txt utf8.txt "convert CP437 to UTF-8 ($records)"
+done
+run convert utf8.txt back437.txt --from utf-8 --to cp437 --records lf --write-records crlf
+expect_same cp437.txt back437.txt "convert UTF-8 LF back to CP437 CR LF"
+printf 'ok \xe2\x82\xac \xe2\x82 x\n' > lossy.utf8
+run convert lossy.utf8 lossy.437 --from utf-8 --to cp437 --report
+expect_in "offset 3: U+20AC replaced by the default character 20" err.txt "loss report: a character CP437 lacks"
+expect_in "offset 7: E2 82 not UTF-8" err.txt "loss report: ill-formed UTF-8"
+
 # Lines of every length from 0 to 300 holding every byte but NUL, CR, LF and
 # Ctrl-Z, in 200 KB: the records cross the reads' blocks at every offset. The
 # one-step conversion (records framed off and translated by kxfile) must equal
