@@ -114,11 +114,15 @@ bool DetectFromSet(TransferPlan &plan, const std::string &inputName) {
         layers.from = plan.detectFallback.value_or(51);
         return true;
     case Answer::kUtf8:
-        // UTF-8 input. The library has no UTF-8 set yet: once it has, a
-        // detected UTF-8 input becomes the from set here, as kSet does.
-        std::fprintf(stderr, "kxfile: %s\nkxfile: %s: UTF-8 input cannot be converted yet; nothing written\n",
-                     found.c_str(), inputName.c_str());
-        return false;
+        // The layers are chosen by now: UTF-8 to a host double-byte set
+        // would need the two steps through Shift-JIS that --from utf-8 gives.
+        if (IsHostDoubleByteSet(layers.to)) {
+            std::fprintf(stderr, "kxfile: %s\nkxfile: %s: give --from utf-8 to convert UTF-8 to a host set; "
+                         "nothing written\n", found.c_str(), inputName.c_str());
+            return false;
+        }
+        layers.from = KXCHARSET_UTF8;
+        return true;
     case Answer::kUtf16:
         std::fprintf(stderr, "kxfile: %s\nkxfile: %s: UTF-16 is not converted; nothing written\n", found.c_str(),
                      inputName.c_str());

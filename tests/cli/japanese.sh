@@ -92,10 +92,10 @@ cp437        single-byte  iconv -f UTF-8 -t CP437 latin.utf8
 cp437sample  single-byte  cat corpus-sample.cp437
 CORPUS
 
-# What --detect does with each kind of answer: a set is used; UTF-8,
+# What --detect does with each kind of answer: a set (UTF-8 too) is used;
 # undecided and single-byte text write nothing unless --from is the fallback.
 iconv -f UTF-8 -t LATIN1 latin.utf8 > latin.latin1
-for case in "corpus-eucjp:0:" "corpus-iso2022jp:0:" "corpus-utf8:1:" "latin.latin1:1:" "latin.latin1:0:--from latin1"; do
+for case in "corpus-eucjp:0:" "corpus-iso2022jp:0:" "corpus-utf8:0:" "latin.latin1:1:" "latin.latin1:0:--from latin1"; do
   IFS=: read -r file code fallback <<<"$case"
   rm -f detected.out
   run convert "$file" detected.out --detect --to shift_jis $fallback
@@ -103,6 +103,9 @@ for case in "corpus-eucjp:0:" "corpus-iso2022jp:0:" "corpus-utf8:1:" "latin.lati
   [ "$code" = 0 ] || expect_missing detected.out "convert --detect $file writes nothing"
 done
 expect_in "read as iso-8859-1 (--from)" err.txt "the fallback is named"
+run convert corpus-utf8 detected.sjis --detect --to shift_jis
+run convert corpus-utf8 named.sjis --from utf-8 --to shift_jis
+expect_same named.sjis detected.sjis "detected UTF-8 converts as --from utf-8 does"
 
 # Half-width katakana made full-width on the way: the host text is the
 # full-width text that iconv makes of the same words.
