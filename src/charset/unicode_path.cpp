@@ -257,15 +257,18 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     if (u.dropBom || u.writeBom) return {0, 0};
     // Room for the longest character (four bytes) or eight ASCII bytes.
     auto space = [&](size_t n) { return static_cast<size_t>(outEnd - out) >= n; };
+    // Eight ASCII bytes copied as they are, when the input has them next.
+    auto copyEightAscii = [&] {
+        if (*in >= 0x80 || inEnd - in < 8 || !EightAscii(in)) return false;
+        std::memcpy(out, in, 8);
+        in += 8;
+        out += 8;
+        return true;
+    };
     switch (u.fromKind << 2 | u.toKind) {
     case kCodingSingleByte << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
-            if (u.asciiAsItself && *in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
-                std::memcpy(out, in, 8);
-                in += 8;
-                out += 8;
-                continue;
-            }
+            if (u.asciiAsItself && copyEightAscii()) continue;
             std::memcpy(out, &u.utf8Bytes[*in], 4);
             out += u.utf8Length[*in++];
         }
@@ -286,12 +289,7 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         break;
     case kCodingShiftJis << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
-            if (*in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
-                std::memcpy(out, in, 8);
-                in += 8;
-                out += 8;
-                continue;
-            }
+            if (copyEightAscii()) continue;
             uint32_t code = *in, n = 1;
             if (IsShiftJisLead(*in)) {
                 if (inEnd - in < 2 || !IsShiftJisTrail(in[1])) break;
@@ -307,12 +305,7 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     case kCodingUtf8 << 2 | kCodingShiftJis:
     case kCodingUtf8 << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
-            if (*in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
-                std::memcpy(out, in, 8);
-                in += 8;
-                out += 8;
-                continue;
-            }
+            if (copyEightAscii()) continue;
             uint32_t character = *in, n = 1;
             if (character >= 0x80 && (n = WholeUtf8(in, inEnd, character)) == 0) break;
             if (u.toKind == kCodingUtf8) {
