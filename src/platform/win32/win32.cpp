@@ -62,6 +62,13 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD length, DWORD *written, vo
     DWORD allowed = faults::TakeDiskSpace(length);
     ::DWORD done = 0;
     BOOL result = ::WriteFile(file, buffer, allowed, &done, static_cast<LPOVERLAPPED>(overlapped));
+    // A full disk is a short write, as the POSIX layer reports it: the stream
+    // then records 12 "Out of disk space" on both systems instead of a
+    // general failure for an error number its table does not hold.
+    if (!result) {
+        ::DWORD error = ::GetLastError();
+        if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) result = TRUE;
+    }
     CopyOut(written, done);
     return result;
 }
