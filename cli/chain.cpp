@@ -50,9 +50,13 @@ int RunChainedTransfer(TransferPlan plan) {
         return side;
     };
 
+    // Each step counts what its own conversion loses; the transfer loses both.
+    uint64_t lost[2] = {0, 0};
+
     // Step one: the input's layers and the first conversion, into Shift-JIS.
     // Host text becomes Shift-JIS on a writing side.
     TransferPlan first = plan;
+    first.lossCount = &lost[0];
     first.output = middle;
     first.append = false;
     first.keepPartial = false;
@@ -69,10 +73,16 @@ int RunChainedTransfer(TransferPlan plan) {
         second.progress = false;
         second.writer.compression = 0;
         second.reader = middleSide(TXT_READ_CRLF_ENDS_RECORD, kShiftJis, charset.to, CSF_KEEP_BOM, plan.reader.compression);
+        second.lossCount = &lost[1];
         status = RunTransfer(second);
     }
     RunUndo(slot);
+    if (plan.lossCount != nullptr) *plan.lossCount = lost[0] + lost[1];
     return status;
+}
+
+int RunPlannedTransfer(const TransferPlan &plan) {
+    return plan.throughShiftJis ? RunChainedTransfer(plan) : RunTransfer(plan);
 }
 
 }  // namespace kxcli

@@ -1,7 +1,9 @@
 // The loss report where UTF-8 is one side: characters the target set lacks,
-// named by their code point, and input that is not UTF-8, by its offset.
+// by their code point (and Unicode name where the tool has it), and input
+// that is not UTF-8, by its offset.
 // Each distinct character is asked of the library once: converted, and
 // converted back, it is kept when it comes back the same.
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 
@@ -14,6 +16,23 @@ namespace {
 
 constexpr size_t kPositionsShown = 10;
 const std::string kSubstitute = "\xEF\xBF\xBD";
+
+struct UnicodeName {
+    uint16_t value;
+    const char *name;
+};
+#include "cli_unicode_names.inc"
+
+// "U+2500 BOX DRAWINGS LIGHT HORIZONTAL" for a character of a single-byte
+// set's map, whose name the tool carries; "U+XXXX" alone for the others.
+std::string CodePointText(uint32_t character) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(character));
+    auto named = std::lower_bound(std::begin(kUnicodeNames), std::end(kUnicodeNames), character,
+                                  [](const UnicodeName &entry, uint32_t c) { return entry.value < c; });
+    if (named == std::end(kUnicodeNames) || named->value != character) return text;
+    return std::string(text) + " " + named->name;
+}
 
 void Count(LossReport &report, uint64_t offset, std::string what, std::string fate) {
     ++report.count;
@@ -80,11 +99,7 @@ bool ScanFromUtf8(InputBytes &input, uint16_t to, LossReport &report) {
                 fate = out == " " ? "replaced by the default character 20" : "approximated as " + HexBytes(out);
             known = fates.emplace(character, fate).first;
         }
-        if (!known->second.empty()) {
-            char name[16];
-            std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(character));
-            Count(report, offset, name, known->second);
-        }
+        if (!known->second.empty()) Count(report, offset, CodePointText(character), known->second);
     }
     return !input.Failed();
 }

@@ -123,7 +123,7 @@ void ConvertOne(const Job &job, const TransferPlan &plan, bool intoDirectory, Ou
     one.output = job.output;
     one.progress = false;
     one.lossCount = &outcome.losses;
-    outcome.failed = RunTransfer(one) != 0;
+    outcome.failed = RunPlannedTransfer(one) != 0;
 }
 
 #ifndef _WIN32

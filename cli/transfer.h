@@ -53,5 +53,8 @@ int RunTransfer(TransferPlan plan);
 bool NeedsShiftJisBetween(uint16_t from, uint16_t to);
 // The transfer in two steps through a temporary Shift-JIS file.
 int RunChainedTransfer(TransferPlan plan);
+// The transfer as planned: in two steps when it goes through Shift-JIS,
+// else in one. Every command and the driver of many files run it so.
+int RunPlannedTransfer(const TransferPlan &plan);
 
 }  // namespace kxcli

@@ -267,8 +267,6 @@ bool ParseLayers(const char *command, const ParsedArgs &args, bool readerCompres
     return true;
 }
 
-int Run(const TransferPlan &plan) { return plan.throughShiftJis ? RunChainedTransfer(plan) : RunTransfer(plan); }
-
 bool ParseCompression(const char *command, const ParsedArgs &args, HandleLayers &layers) {
     if (!args.Has("compress")) return true;
     std::string method = args.Last("compress");
@@ -357,7 +355,7 @@ int SendCommand(int argc, char **argv) {
     if (many) return RunOnManyFiles("send", files, plan);
     plan.input = args.positional[0];
     plan.output = args.Has("output") ? args.Last("output") : "-";
-    return Run(plan);
+    return RunPlannedTransfer(plan);
 }
 
 int ReceiveCommand(int argc, char **argv) {
@@ -391,7 +389,7 @@ int ReceiveCommand(int argc, char **argv) {
         plan.output = args.Last("output");
         if (plan.output == "-") return UsageError("receive", "the PC file cannot be standard output");
     }
-    int status = Run(plan);
+    int status = RunPlannedTransfer(plan);
     if (status == 0 && args.Has("host-name")) std::printf("%s\n", plan.output.c_str());
     return status;
 }
@@ -413,7 +411,7 @@ int ConvertCommand(int argc, char **argv) {
     if (paths.size() > 2 || (paths.size() == 2 && args.Has("output"))) return SeveralFilesNeedATarget("convert");
     plan.input = paths.empty() ? "-" : paths[0];
     plan.output = paths.size() == 2 ? paths[1] : args.Has("output") ? args.Last("output") : "-";
-    return Run(plan);
+    return RunPlannedTransfer(plan);
 }
 
 }  // namespace kxcli

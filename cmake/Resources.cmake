@@ -78,6 +78,7 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
 
   set(c_data "")
   set(c_entries "")
+  set(unicode_names "")  # "VALUE NAME" of each named character of a map
   set(c_pages "")
   set(pages_seen "")
   set(rc_text "")
@@ -177,6 +178,9 @@ function(kxfiles_generate_charset_resources out_dir rc_var)
         message(FATAL_ERROR "resources/charsets/${file}: expected code 0x${code}, got: ${line}")
       endif()
       set(value "${CMAKE_MATCH_1}")
+      if(width EQUAL 4 AND NOT value STREQUAL "FFFF" AND line MATCHES "^0x${code} 0x${value} ([A-Z0-9 -]+)$")
+        list(APPEND unicode_names "${value} ${CMAKE_MATCH_1}")
+      endif()
       string(LENGTH "${value}" value_length)
       if(NOT value_length EQUAL width)
         message(FATAL_ERROR "resources/charsets/${file}: bad value in: ${line}")
@@ -235,6 +239,28 @@ ${c_pages}};
 // {CharsetId, name, aliases, double-byte kind, description} of every registered set.
 constexpr CharsetName kCharsetNames[] = {
 ${cli_names}};
+" @ONLY)
+  # The names of the maps' characters, for the loss report: in code point
+  # order (four hexadecimal digits sort as numbers), each once.
+  list(REMOVE_DUPLICATES unicode_names)
+  list(SORT unicode_names)
+  set(cli_unicode_names "")
+  set(previous "")
+  foreach(entry IN LISTS unicode_names)
+    string(SUBSTRING "${entry}" 0 4 value)
+    string(SUBSTRING "${entry}" 5 -1 name)
+    if(value STREQUAL previous)
+      message(FATAL_ERROR "resources/charsets: U+${value} has two names")
+    endif()
+    set(previous "${value}")
+    string(APPEND cli_unicode_names "    {0x${value}, \"${name}\"},\n")
+  endforeach()
+  file(CONFIGURE OUTPUT "${out_dir}/cli_unicode_names.inc" CONTENT
+"// Generated from resources/charsets by cmake/Resources.cmake; do not edit.
+// {code point, Unicode name} of every character of the single-byte sets' maps,
+// in code point order.
+constexpr UnicodeName kUnicodeNames[] = {
+${cli_unicode_names}};
 " @ONLY)
   set(${rc_var} "${rc_text}" PARENT_SCOPE)
 endfunction()

@@ -73,7 +73,7 @@ struct UnicodeCoding {
     const uint16_t *unicodeToShiftJis;
     uint32_t utf8Bytes[256];     // single-byte source to UTF-8: each code's bytes, in memory order
     uint8_t utf8Length[256];     // and their number
-    uint8_t asciiAsItself;       // 1 when codes 0x00-0x7F of that source are U+0000-U+007F
+    uint8_t asciiAsItself;       // 1 when the single-byte side's codes 0x00-0x7E are U+0000-U+007E
 };
 
 // Allocated zero-filled from the local heap by BuildCharsetState and owned by

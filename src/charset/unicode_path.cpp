@@ -242,11 +242,40 @@ bool CodingOf(uint16_t set, uint8_t &kind) {
     return 0;
 }
 
-// Whether the eight bytes at `in` are all ASCII.
-bool EightAscii(const uint8_t *in) {
+// ASCII without DEL, the codes that every single-byte set the path takes
+// with ASCII in its lower half (its map, or its table from Unicode) keeps as
+// they are: CP437's 0x7F is the house U+2302, so DEL is left out of the runs.
+constexpr uint64_t kEveryByte01 = 0x0101010101010101ull;
+constexpr uint64_t kEveryByte80 = 0x8080808080808080ull;
+
+// Whether the eight bytes of `word` are all 0x00-0x7E: none has its top bit,
+// and none becomes 0x80 when 1 is added (no addition carries out of a byte
+// below 0x80).
+inline bool EightPlain(uint64_t word) { return ((word | (word + kEveryByte01)) & kEveryByte80) == 0; }
+
+inline uint64_t Load8(const uint8_t *in) {
     uint64_t word;
     std::memcpy(&word, in, 8);
-    return (word & 0x8080808080808080ull) == 0;
+    return word;
+}
+
+// Copies the run of bytes 0x00-0x7E at `in` to `out` as it is, sixteen and
+// then eight bytes at a time, while the input has them and `out` has room;
+// what is left of the run (fewer than eight bytes) goes one at a time.
+[[gnu::always_inline]] inline void CopyPlainRun(const uint8_t *&in, const uint8_t *inEnd, uint8_t *&out,
+                                                const uint8_t *outEnd) {
+    while (inEnd - in >= 16 && outEnd - out >= 16) {
+        const uint64_t a = Load8(in), b = Load8(in + 8);
+        if (((a | (a + kEveryByte01) | b | (b + kEveryByte01)) & kEveryByte80) != 0) break;
+        std::memcpy(out, in, 16);
+        in += 16;
+        out += 16;
+    }
+    if (inEnd - in >= 8 && outEnd - out >= 8 && EightPlain(Load8(in))) {
+        std::memcpy(out, in, 8);
+        in += 8;
+        out += 8;
+    }
 }
 
 }  // namespace
@@ -257,25 +286,31 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     if (u.dropBom || u.writeBom) return {0, 0};
     // Room for the longest character (four bytes) or eight ASCII bytes.
     auto space = [&](size_t n) { return static_cast<size_t>(outEnd - out) >= n; };
-    // Eight ASCII bytes copied as they are, when the input has them next.
-    auto copyEightAscii = [&] {
-        if (*in >= 0x80 || inEnd - in < 8 || !EightAscii(in)) return false;
-        std::memcpy(out, in, 8);
-        in += 8;
-        out += 8;
-        return true;
-    };
     switch (u.fromKind << 2 | u.toKind) {
     case kCodingSingleByte << 2 | kCodingUtf8:
+        // Entry: every code's UTF-8 bytes in utf8Bytes (four bytes stored,
+        // utf8Length of them kept); with asciiAsItself, runs of 0x00-0x7E
+        // copied as they are. Each code is one whole character.
         while (in < inEnd && space(8)) {
-            if (u.asciiAsItself && copyEightAscii()) continue;
+            if (u.asciiAsItself) {
+                CopyPlainRun(in, inEnd, out, outEnd);
+                if (in == inEnd || !space(4)) break;
+            }
             std::memcpy(out, &u.utf8Bytes[*in], 4);
             out += u.utf8Length[*in++];
         }
         break;
     case kCodingUtf8 << 2 | kCodingSingleByte:
+        // Entry: the target's codes of U+0000-U+00FF in lowCodes, the others
+        // by HashedCode as the value path finds them; with asciiAsItself
+        // (lowCodes keeps 0x00-0x7E), runs of those copied as they are. A
+        // sequence that is ill-formed or not whole before the end of `in`
+        // stops the block for the value path.
         while (in < inEnd && space(8)) {
-            if (*in < 0x80 && inEnd - in >= 8 && EightAscii(in)) {
+            if (u.asciiAsItself) {
+                CopyPlainRun(in, inEnd, out, outEnd);
+                if (in == inEnd || !space(1)) break;
+            } else if (*in < 0x80 && inEnd - in >= 8 && (Load8(in) & kEveryByte80) == 0) {
                 for (int k = 0; k < 8; ++k) out[k] = u.lowCodes[in[k]];
                 in += 8;
                 out += 8;
@@ -288,8 +323,13 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         }
         break;
     case kCodingShiftJis << 2 | kCodingUtf8:
+        // Entry: Shift-JIS through shiftJisToUnicode; runs of 0x00-0x7E
+        // (ASCII in both mappings) copied as they are. A pair cut by the end
+        // of `in`, a lead byte without its trail byte or a code without a
+        // character stops the block for the value path.
         while (in < inEnd && space(8)) {
-            if (copyEightAscii()) continue;
+            CopyPlainRun(in, inEnd, out, outEnd);
+            if (in == inEnd || !space(4)) break;
             uint32_t code = *in, n = 1;
             if (IsShiftJisLead(*in)) {
                 if (inEnd - in < 2 || !IsShiftJisTrail(in[1])) break;
@@ -304,8 +344,13 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         break;
     case kCodingUtf8 << 2 | kCodingShiftJis:
     case kCodingUtf8 << 2 | kCodingUtf8:
+        // Entry: UTF-8 decoded whole by WholeUtf8, runs of 0x00-0x7E copied
+        // as they are; UTF-8 copies each well-formed character, Shift-JIS
+        // takes unicodeToShiftJis. An ill-formed or cut sequence, or a
+        // character Shift-JIS lacks, stops the block for the value path.
         while (in < inEnd && space(8)) {
-            if (copyEightAscii()) continue;
+            CopyPlainRun(in, inEnd, out, outEnd);
+            if (in == inEnd || !space(4)) break;
             uint32_t character = *in, n = 1;
             if (character >= 0x80 && (n = WholeUtf8(in, inEnd, character)) == 0) break;
             if (u.toKind == kCodingUtf8) {
@@ -349,13 +394,16 @@ ErrorCode SetupUnicode(CharsetState &s, uint32_t options) {
             uint8_t bytes[4] = {};
             u.utf8Length[c] = static_cast<uint8_t>(PutUtf8(u.fromValues[c], bytes));
             std::memcpy(&u.utf8Bytes[c], bytes, 4);
-            if (c < 0x80 && u.fromValues[c] != c) u.asciiAsItself = 0;
+            if (c < 0x7F && u.fromValues[c] != c) u.asciiAsItself = 0;
         }
     }
     if (u.toKind == kCodingSingleByte) {
         if (!charset::ReadCharsetMap(s.toSet, u.toMap))
             for (uint32_t c = 0; c < 256; ++c) u.toMap[c] = static_cast<uint16_t>(c);
         for (uint32_t c = 0; c < 256; ++c) u.lowCodes[c] = charset::CodeForCharacter(c, u.toMap, kDefaultByte);
+        u.asciiAsItself = 1;
+        for (uint32_t c = 0; c < 0x7F; ++c)
+            if (u.lowCodes[c] != c) u.asciiAsItself = 0;
         // The set's own characters from U+0100, at the code a table would
         // give them; the rest are added as they are met.
         for (uint32_t c = 0; c < 256; ++c)

@@ -48,12 +48,15 @@ TEST_F(Utf8, MaximalSubpartsBecomeOneSubstituteEach) {
         {"F0 9F 98", r},  // cut short by the end of the data
         {"41 E2 82", "41 " + r},
         {"F4 90 80 80", r + r + r + r},  // above U+10FFFF
+        // After a run of ASCII that the block paths copy whole.
+        {"41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 E2 82 41 42 43 44 45 46 47 48 C3",
+         "41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 " + r + "41 42 43 44 45 46 47 48 " + r},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.input);
         const std::string in = Hex(c.input), expected = Hex(c.expected);
         EXPECT_EQ(ToHex(Translate(in, kUtf8, kUtf8)), ToHex(expected));
-        for (uint32_t size = 1; size <= 3; ++size) {
+        for (uint32_t size : {1u, 2u, 3u, 4096u}) {
             EXPECT_EQ(ToHex(Read(in, {kUtf8, kUtf8, kOn, 0}, {}, {size})), ToHex(expected)) << "reads of " << size;
             EXPECT_EQ(ToHex(Written(in, {kUtf8, kUtf8, kOn, 0}, {}, {size})), ToHex(expected)) << "writes of " << size;
         }

@@ -129,6 +129,32 @@ expect_missing x0212.sjis "--strict with JIS X 0212 kanji"
 expect_in "2 characters without a counterpart" err.txt "JIS X 0212 kanji lost"
 expect_in "offset 0: 8F B0 A1" err.txt "position of the first JIS X 0212 kanji"
 
+# Many files take the two steps one file takes: the same bytes, the losses of
+# both steps counted, a file that fails left as it was (--in-place), no
+# temporary file left behind; one and two at a time.
+mkdir -p many middle
+cp want.euc many/a.euc
+cp x0212.euc many/b.euc
+for to in iso-2022-jp utf-8; do
+  for j in 1 2; do
+    TMPDIR="$WORK/middle" run convert many/a.euc many/b.euc --output-dir "many-$to-$j" -j "$j" --from euc-jp --to "$to" --report
+    expect_status 0 "two files EUC-JP to $to, -j $j"
+    expect_in "2 files, " err.txt "two files EUC-JP to $to, -j $j"
+    expect_in ", 2 characters lost" err.txt "two files EUC-JP to $to, -j $j: the losses of the first step"
+    for f in a b; do
+      "$KXFILE" convert "many/$f.euc" alone.out --from euc-jp --to "$to" 2>/dev/null
+      expect_same alone.out "many-$to-$j/$f.euc" "$f.euc to $to among several files, -j $j"
+    done
+  done
+done
+cp -r many in-place
+TMPDIR="$WORK/middle" run convert -i in-place/a.euc in-place/b.euc --from euc-jp --to iso-2022-jp --strict
+expect_status 1 "--in-place --strict in two steps with a file that loses characters"
+expect_same euc.jis in-place/a.euc "--in-place in two steps replaces the file"
+expect_same x0212.euc in-place/b.euc "--in-place in two steps leaves a failed file as it was"
+expect_no_temporaries in-place "--in-place in two steps"
+[ -z "$(ls middle)" ] || fail "a middle Shift-JIS file was left: $(ls middle)"
+
 # Host text to Shift-JIS: the loss report follows the host's designations as
 # the library does. After ESC ( B the bytes are single-byte text again, so A
 # and the line end are no pair; between ESC K and ESC H (set 73) they are, and

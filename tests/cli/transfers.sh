@@ -32,10 +32,13 @@ for records in "--records crlf --write-records lf" ""; do
 done
 run convert utf8.txt back437.txt --from utf-8 --to cp437 --records lf --write-records crlf
 expect_same cp437.txt back437.txt "convert UTF-8 LF back to CP437 CR LF"
-printf 'ok \xe2\x82\xac \xe2\x82 x\n' > lossy.utf8
+printf 'ok \xe2\x82\xac \xe2\x82 x \xc5\xa0\n' > lossy.utf8
 run convert lossy.utf8 lossy.437 --from utf-8 --to cp437 --report
 expect_in "offset 3: U+20AC replaced by the default character 20" err.txt "loss report: a character CP437 lacks"
 expect_in "offset 7: E2 82 not UTF-8" err.txt "loss report: ill-formed UTF-8"
+# Named when a set's map holds the character (no map here holds the euro sign).
+expect_in "offset 12: U+0160 LATIN CAPITAL LETTER S WITH CARON approximated as 53" err.txt \
+  "loss report: the name of a character"
 
 # Lines of every length from 0 to 300 holding every byte but NUL, CR, LF and
 # Ctrl-Z, in 200 KB: the records cross the reads' blocks at every offset. The

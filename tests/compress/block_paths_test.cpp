@@ -3,9 +3,12 @@
 // and the text layer alone, with and without the text layer and under several
 // of its options, written with and without a single-byte translation, in
 // reads and writes of odd sizes. Both ways must give the same compressed
-// bytes, the same expanded files and the same expanded counts.
+// bytes, the same expanded files and the same expanded counts. The Unicode
+// paths: every single-byte set to and from UTF-8, Shift-JIS and UTF-8, read
+// and written in pieces of every size from 1 to 40 and around the buffer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,6 +24,7 @@ using kxtest::Layers;
 
 constexpr uint16_t kCp437 = 31;
 constexpr uint16_t kLatin1 = 15;
+constexpr uint16_t kShiftJis = 51;
 
 // Lines of words with the bytes the layers act on mixed in: single spaces and
 // runs of spaces (some at a line's end), tabs, CR LF, lone CR and LF, Ctrl-Z,
@@ -36,6 +40,28 @@ std::string TextLike(std::mt19937 &random, size_t size) {
             out.append(1 + random() % 300, " -~A\xff"[random() % 5]);
         } else if (kind == 1) {
             out.append(random() % 200, static_cast<char>('a' + random() % 26));  // a long word
+        } else {
+            out += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        }
+    }
+    return out;
+}
+
+// UTF-8 text: runs of ASCII of every length up to 40, with DEL and controls
+// among them; characters of two, three and four bytes, of the scripts the
+// single-byte sets hold and of none; ill-formed parts (lone continuation
+// bytes, overlong forms, surrogates, values above U+10FFFF, sequences cut
+// short by the next byte) and a byte-order mark inside the text.
+std::string Utf8Like(std::mt19937 &random, size_t size) {
+    static const char *const pieces[] = {
+        "\xC3\xA9", "\xC2\xA0", "\xC3\xBF", "\xC4\x80", "\xCE\xB1", "\xD0\xB6", "\xD7\x90", "\xD8\xB9",
+        "\xE2\x94\x80", "\xE2\x82\xAC", "\xE2\x98\xBA", "\xE2\x8C\x82", "\xE3\x81\x82", "\xEF\xBD\xB1",
+        "\xE2\x80\x9C", "\xF0\x9D\x84\x9E", "\x7f", "\x01", "\r\n", "\x1a", "\xEF\xBB\xBF", "\x80", "\xBF",
+        "\xC0\xAF", "\xE0\x80\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\xF0\x9F\x98", "\xFF", "\xC2"};
+    std::string out;
+    while (out.size() < size) {
+        if (random() % 2 == 0) {
+            for (uint32_t n = random() % 41; n > 0; --n) out += static_cast<char>(' ' + random() % 95);
         } else {
             out += pieces[random() % (sizeof pieces / sizeof *pieces)];
         }
@@ -180,6 +206,56 @@ TEST_F(BlockPaths, ReadsOfEverySmallSizeAgree) {
                 kxFileClose(in);
             }
             EXPECT_TRUE(packed[0] == packed[1]) << "method " << method << ", size " << size;
+        }
+    }
+}
+
+// The Unicode paths: each single-byte set (a set number without a map reads
+// as Latin-1) from and into UTF-8, and Shift-JIS and UTF-8, read and written
+// with the block paths on and off in pieces of 1 to 40 bytes, then of sizes
+// around the stream's buffer, so that runs and sequences are cut everywhere.
+TEST_F(BlockPaths, UnicodePathsGiveWhatTheValuePathsGive) {
+    std::mt19937 random(65001);
+    const std::string single = TextLike(random, 12000), utf8 = Utf8Like(random, 12000);
+    std::vector<uint32_t> sizes;
+    for (uint32_t size = 1; size <= 40; ++size) sizes.push_back(size);
+    for (uint32_t size : kxtest::MixedSizes(random, 5000)) sizes.push_back(size);
+    struct Pair {
+        uint16_t from, to;
+        const std::string *data;
+    };
+    std::vector<Pair> pairs = {{KXCHARSET_UTF8, KXCHARSET_UTF8, &utf8},
+                               {KXCHARSET_UTF8, kShiftJis, &utf8},
+                               {kShiftJis, KXCHARSET_UTF8, &single}};
+    for (uint16_t set = 1; set <= 82; ++set) {
+        if ((set >= 51 && set <= 62) || set == 73 || set == 77) continue;  // the double-byte sets
+        pairs.push_back({set, KXCHARSET_UTF8, &single});
+        pairs.push_back({KXCHARSET_UTF8, set, &utf8});
+    }
+    for (const Pair &pair : pairs) {
+        SCOPED_TRACE(testing::Message() << pair.from << " to " << pair.to);
+        WriteFile(Posix('C', "in.bin"), *pair.data);
+        std::string read[2], written[2];
+        for (int blocks = 0; blocks < 2; ++blocks) {
+            kx::testing::SetBlockPaths(blocks != 0);
+            KXFILE in = kxtest::OpenReading("C:\\in.bin", {});
+            ASSERT_NE(in, nullptr);
+            ASSERT_EQ(kxFileSetCharsetFlags(in, pair.from, pair.to, CSF_TRANSLATE, 0), 0);
+            EXPECT_TRUE(kxtest::ReadAll(in, sizes, read[blocks]));
+            kxFileClose(in);
+            KXFILE out = kxtest::CreateWriting("C:\\out.bin", {});
+            ASSERT_NE(out, nullptr);
+            ASSERT_EQ(kxFileSetCharsetFlags(out, pair.from, pair.to, CSF_TRANSLATE, 0), 0);
+            EXPECT_TRUE(kxtest::WriteAll(out, *pair.data, sizes));
+            EXPECT_EQ(kxFileClose(out), 1);
+            written[blocks] = ReadFile(Posix('C', "out.bin"));
+        }
+        for (const std::string *both : {read, written}) {
+            const size_t at = std::mismatch(both[1].begin(), both[1].end(), both[0].begin(), both[0].end()).first -
+                              both[1].begin();
+            EXPECT_TRUE(both[1] == both[0]) << (both == read ? "read" : "written") << ", first difference at " << at
+                                            << ": " << kxtest::ToHex(both[1].substr(at, 12)) << " instead of "
+                                            << kxtest::ToHex(both[0].substr(at, 12));
         }
     }
 }
