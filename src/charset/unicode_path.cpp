@@ -9,6 +9,7 @@
 #include "charset/charset_layer.h"
 #include "charset/approximation.h"
 #include "charset/xlat.h"
+#include "core/byte_scan.h"
 #include "dbcs/dbcs.h"
 
 namespace kx {
@@ -265,6 +266,14 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         out += 8;
         return true;
     };
+    // The ASCII run from `in` on, copied as it is sixteen bytes at a time,
+    // as far as the room goes.
+    auto copyAscii = [&] {
+        const auto room = static_cast<size_t>(outEnd - out), left = static_cast<size_t>(inEnd - in);
+        const uint32_t n = bytescan::CopyAsciiUntil(in, out, static_cast<uint32_t>(left < room ? left : room), 0x80);
+        in += n;
+        out += n;
+    };
     switch (u.fromKind << 2 | u.toKind) {
     case kCodingSingleByte << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
@@ -289,7 +298,25 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         break;
     case kCodingShiftJis << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
-            if (copyEightAscii()) continue;
+            if (*in < 0x80) {
+                copyAscii();
+                continue;
+            }
+            // A run of characters from a byte 0x80-0xFF, with at least two
+            // bytes of input and four of room left: each pair or byte
+            // converted by one look-up that also checks it. What stops it (a
+            // malformed pair, a code without a character) goes through the
+            // steps below.
+            const dbcs::ShiftJisUtf8 &toUtf8 = *u.shiftJisToUtf8;
+            while (inEnd - in >= 2 && outEnd - out >= 4 && in[0] >= 0x80) {
+                const uint32_t row = toUtf8.row[in[0]];
+                const uint32_t entry = toUtf8.bytes[row][in[row != 0]];
+                if (entry == 0) break;
+                std::memcpy(out, &entry, 4);
+                out += out[3];
+                in += 1 + (row != 0);
+            }
+            if (in == inEnd || !space(8) || *in < 0x80) continue;
             uint32_t code = *in, n = 1;
             if (IsShiftJisLead(*in)) {
                 if (inEnd - in < 2 || !IsShiftJisTrail(in[1])) break;
@@ -303,6 +330,39 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         }
         break;
     case kCodingUtf8 << 2 | kCodingShiftJis:
+        while (in < inEnd && space(8)) {
+            if (*in < 0x80) {
+                copyAscii();
+                continue;
+            }
+            // A run of three-byte sequences led by 0xE1-0xEC or 0xEE-0xEF
+            // (those whose second byte may be any continuation byte: kana,
+            // kanji, full-width forms) whose characters Shift-JIS holds, with
+            // at least three bytes of input and two of room left. What stops
+            // it goes through the steps below.
+            const uint16_t *const toShiftJis = u.unicodeToShiftJis;
+            while (inEnd - in >= 3 && outEnd - out >= 2) {
+                const uint32_t b = in[0], b1 = in[1], b2 = in[2];
+                if (static_cast<uint8_t>(b - 0xE1) > 0xEF - 0xE1 || b == 0xED) break;
+                if (((b1 & 0xC0) ^ 0x80) | ((b2 & 0xC0) ^ 0x80)) break;
+                const uint16_t code = toShiftJis[(b & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F)];
+                if (code == dbcs::kNoShiftJis) break;
+                const bool pair = code >= 0x100;
+                out[0] = static_cast<uint8_t>(pair ? code >> 8 : code);
+                out[1] = static_cast<uint8_t>(code);
+                out += 1 + pair;
+                in += 3;
+            }
+            if (in == inEnd || !space(8) || *in < 0x80) continue;
+            uint32_t character = *in, n = 1;
+            if ((n = WholeUtf8(in, inEnd, character)) == 0) break;
+            const uint16_t code = character < 0x10000 ? u.unicodeToShiftJis[character] : dbcs::kNoShiftJis;
+            if (code == dbcs::kNoShiftJis) break;
+            if (code >= 0x100) *out++ = static_cast<uint8_t>(code >> 8);
+            *out++ = static_cast<uint8_t>(code);
+            in += n;
+        }
+        break;
     case kCodingUtf8 << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
             if (copyEightAscii()) continue;
@@ -338,6 +398,9 @@ ErrorCode SetupUnicode(CharsetState &s, uint32_t options) {
         u.shiftJisToUnicode = dbcs::ShiftJisToUnicodeTable(u.jisMapping != 0);
         u.unicodeToShiftJis = dbcs::UnicodeToShiftJisTable();
     }
+    u.shiftJisToUtf8 = u.fromKind == kCodingShiftJis && u.toKind == kCodingUtf8
+                           ? &dbcs::ShiftJisToUtf8Table(u.jisMapping != 0)
+                           : nullptr;
     uint16_t map[256];
     if (u.fromKind == kCodingSingleByte) {
         const bool haveMap = charset::ReadCharsetMap(s.fromSet, map);

@@ -113,7 +113,7 @@ inline uint32_t CopyUntilBelowOrFF(const uint8_t *from, uint8_t *to, uint32_t li
 }
 
 // Copies the bytes from `from` to `to` up to the first one with bit 7 set or
-// equal to `stop` (below 0x80), and at most `limit` of them; the count
+// equal to `stop` (0x80 for no other stop), and at most `limit` of them; the count
 // copied. As CopyUntilBelowOrFF, `to` may be written beyond the count, never
 // beyond `limit` bytes.
 inline uint32_t CopyAsciiUntil(const uint8_t *from, uint8_t *to, uint32_t limit, uint8_t stop) {
