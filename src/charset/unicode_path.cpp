@@ -4,6 +4,8 @@
 // bytes. A single-byte target lacking the character takes the code that a
 // table between two single-byte sets would give (charset::CodeForCharacter);
 // Shift-JIS lacking it takes the same approximations, else a space.
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "charset/charset_layer.h"
@@ -243,6 +245,81 @@ bool CodingOf(uint16_t set, uint8_t &kind) {
     return 0;
 }
 
+
+// The ASCII run from `in` on, copied as it is sixteen bytes at a time, as far
+// as the room goes.
+[[gnu::always_inline]] inline void CopyAscii(const uint8_t *&in, const uint8_t *inEnd, uint8_t *&out, const uint8_t *outEnd) {
+    const auto room = static_cast<size_t>(outEnd - out), left = static_cast<size_t>(inEnd - in);
+    const uint32_t n = bytescan::CopyAsciiUntil(in, out, static_cast<uint32_t>(left < room ? left : room), 0x80);
+    in += n;
+    out += n;
+}
+
+// The bytes in[0], in[1] and in[2] as in[0] | in[1] << 8 | in[2] << 16; four
+// bytes must be there.
+inline uint32_t ThreeBytes(const uint8_t *in) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t word;
+        std::memcpy(&word, in, sizeof word);
+        return word & 0xFFFFFF;
+    } else {
+        return in[0] | in[1] << 8 | static_cast<uint32_t>(in[2]) << 16;
+    }
+}
+
+// Where a run of ConvertUnicodeBlock's inner loops ends, in the input and in
+// the output.
+struct Run {
+    const uint8_t *from;
+    uint8_t *to;
+};
+
+// Shift-JIS to UTF-8 from a byte 0x80-0xFF on, while at least two bytes of
+// input and four of room are left: each pair or byte converted by one
+// look-up that also checks it. It stops before ASCII, a malformed pair and a
+// code without a character. This run and the next are kept out of line,
+// where their pointers and bounds stay in registers.
+[[gnu::noinline]] Run Utf8FromShiftJisRun(const uint8_t *from, const uint8_t *inEnd, uint8_t *to,
+                                          const uint8_t *outEnd, const dbcs::ShiftJisUtf8 &toUtf8) {
+    // Each step takes one or two bytes and stores four, of which it keeps
+    // up to three.
+    const auto left = static_cast<size_t>(inEnd - from), room = static_cast<size_t>(outEnd - to);
+    for (size_t steps = std::min(left / 2, room >= 4 ? (room - 1) / 3 : 0); steps != 0 && from[0] >= 0x80; --steps) {
+        const uint32_t row = toUtf8.row[from[0]];
+        const uint32_t entry = toUtf8.bytes[row][from[row != 0]];
+        if (entry == 0) break;
+        std::memcpy(to, &entry, 4);
+        to += to[3];
+        from += 1 + (row != 0);
+    }
+    return {from, to};
+}
+
+// Three-byte UTF-8 sequences (kana, kanji, full-width forms) to Shift-JIS,
+// while at least four bytes of input and two of room are left: a lead byte
+// 0xE0-0xEF and two continuation bytes checked at once. It stops before
+// anything else, an overlong form (below U+0800) and a character without a
+// code (the surrogates that 0xED may lead to have none).
+[[gnu::noinline]] Run ShiftJisFromThreeByteRun(const uint8_t *from, const uint8_t *inEnd, uint8_t *to,
+                                               const uint8_t *outEnd, const uint16_t *toShiftJis) {
+    // Each step looks at four bytes, takes three and stores two.
+    const auto left = static_cast<size_t>(inEnd - from), room = static_cast<size_t>(outEnd - to);
+    for (size_t steps = std::min(left >= 1 ? (left - 1) / 3 : 0, room / 2); steps != 0; --steps) {
+        const uint32_t w = ThreeBytes(from);
+        if ((w & 0xC0C0F0) != 0x8080E0) break;
+        const uint32_t character = (w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w >> 16 & 0x3F);
+        if (character < 0x800) break;
+        const uint16_t code = toShiftJis[character];
+        if (code == dbcs::kNoShiftJis) break;
+        const bool pair = code >= 0x100;
+        to[0] = static_cast<uint8_t>(pair ? code >> 8 : code);
+        to[1] = static_cast<uint8_t>(code);
+        to += 1 + pair;
+        from += 3;
+    }
+    return {from, to};
+}
+
 // Whether the eight bytes at `in` are all ASCII.
 bool EightAscii(const uint8_t *in) {
     uint64_t word;
@@ -265,14 +342,6 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         in += 8;
         out += 8;
         return true;
-    };
-    // The ASCII run from `in` on, copied as it is sixteen bytes at a time,
-    // as far as the room goes.
-    auto copyAscii = [&] {
-        const auto room = static_cast<size_t>(outEnd - out), left = static_cast<size_t>(inEnd - in);
-        const uint32_t n = bytescan::CopyAsciiUntil(in, out, static_cast<uint32_t>(left < room ? left : room), 0x80);
-        in += n;
-        out += n;
     };
     switch (u.fromKind << 2 | u.toKind) {
     case kCodingSingleByte << 2 | kCodingUtf8:
@@ -299,23 +368,13 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     case kCodingShiftJis << 2 | kCodingUtf8:
         while (in < inEnd && space(8)) {
             if (*in < 0x80) {
-                copyAscii();
+                CopyAscii(in, inEnd, out, outEnd);
                 continue;
             }
-            // A run of characters from a byte 0x80-0xFF, with at least two
-            // bytes of input and four of room left: each pair or byte
-            // converted by one look-up that also checks it. What stops it (a
-            // malformed pair, a code without a character) goes through the
-            // steps below.
-            const dbcs::ShiftJisUtf8 &toUtf8 = *u.shiftJisToUtf8;
-            while (inEnd - in >= 2 && outEnd - out >= 4 && in[0] >= 0x80) {
-                const uint32_t row = toUtf8.row[in[0]];
-                const uint32_t entry = toUtf8.bytes[row][in[row != 0]];
-                if (entry == 0) break;
-                std::memcpy(out, &entry, 4);
-                out += out[3];
-                in += 1 + (row != 0);
-            }
+            // The run, then what stopped it through the steps below.
+            const Run run = Utf8FromShiftJisRun(in, inEnd, out, outEnd, *u.shiftJisToUtf8);
+            in = run.from;
+            out = run.to;
             if (in == inEnd || !space(8) || *in < 0x80) continue;
             uint32_t code = *in, n = 1;
             if (IsShiftJisLead(*in)) {
@@ -332,27 +391,13 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
     case kCodingUtf8 << 2 | kCodingShiftJis:
         while (in < inEnd && space(8)) {
             if (*in < 0x80) {
-                copyAscii();
+                CopyAscii(in, inEnd, out, outEnd);
                 continue;
             }
-            // A run of three-byte sequences led by 0xE1-0xEC or 0xEE-0xEF
-            // (those whose second byte may be any continuation byte: kana,
-            // kanji, full-width forms) whose characters Shift-JIS holds, with
-            // at least three bytes of input and two of room left. What stops
-            // it goes through the steps below.
-            const uint16_t *const toShiftJis = u.unicodeToShiftJis;
-            while (inEnd - in >= 3 && outEnd - out >= 2) {
-                const uint32_t b = in[0], b1 = in[1], b2 = in[2];
-                if (static_cast<uint8_t>(b - 0xE1) > 0xEF - 0xE1 || b == 0xED) break;
-                if (((b1 & 0xC0) ^ 0x80) | ((b2 & 0xC0) ^ 0x80)) break;
-                const uint16_t code = toShiftJis[(b & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F)];
-                if (code == dbcs::kNoShiftJis) break;
-                const bool pair = code >= 0x100;
-                out[0] = static_cast<uint8_t>(pair ? code >> 8 : code);
-                out[1] = static_cast<uint8_t>(code);
-                out += 1 + pair;
-                in += 3;
-            }
+            // The run, then what stopped it through the steps below.
+            const Run run = ShiftJisFromThreeByteRun(in, inEnd, out, outEnd, u.unicodeToShiftJis);
+            in = run.from;
+            out = run.to;
             if (in == inEnd || !space(8) || *in < 0x80) continue;
             uint32_t character = *in, n = 1;
             if ((n = WholeUtf8(in, inEnd, character)) == 0) break;
