@@ -331,6 +331,13 @@ TEST_F(JapaneseLayer, BlockWritesGiveTheValuePathsBytes) {
                                      [&] { return Written(text, cs, {}, sizes); });
             }
         }
+    // Writes of every size up to 16 over the start of the text: a sequence,
+    // a pair or a run cut at each place.
+    const std::string start = text.substr(0, 4000);
+    for (uint16_t from : {53, 57})
+        for (uint32_t size = 2; size <= 16; ++size)
+            ExpectBlocksAsValues("from " + std::to_string(from) + " writes of " + std::to_string(size),
+                                 [&] { return Written(start, {from, 51, kOn, 0}, {}, {size}); });
 }
 
 // Shift-JIS to UTF-8 and back in runs gives the bytes of the value-at-a-time
@@ -375,17 +382,23 @@ TEST_F(JapaneseLayer, UnicodeBlocksGiveTheValuePathsBytes) {
         default: text += static_cast<char>(any(random)); break;
         }
     }
-    const std::vector<std::vector<uint32_t>> sizes{{1}, {3, 4096, 5}, {7, 2, 17, 16}, {65536}};
+    // The whole texts in pieces of several sizes, and their start in pieces
+    // of every size up to 16.
+    constexpr size_t kWhole = std::string::npos;
+    std::vector<std::pair<std::vector<uint32_t>, size_t>> runs{
+        {{1}, kWhole}, {{3, 4096, 5}, kWhole}, {{7, 2, 17, 16}, kWhole}, {{65536}, kWhole}};
+    for (uint32_t size = 2; size <= 16; ++size) runs.push_back({{size}, 4000});
     for (uint32_t options : {kOn, kOn | CSF_SJIS_JIS_MAPPING})
-        for (const std::vector<uint32_t> &pieces : sizes) {
+        for (const auto &[pieces, length] : runs) {
             const std::string label = "options " + std::to_string(options) + " pieces " + std::to_string(pieces[0]);
+            const std::string from = sjis.substr(0, length), to = text.substr(0, length);
             ExpectBlocksAsValues("from Shift-JIS, written, " + label,
-                                 [&] { return Written(sjis, {51, 65001, options, 0}, {}, pieces); });
+                                 [&] { return Written(from, {51, 65001, options, 0}, {}, pieces); });
             ExpectBlocksAsValues("from Shift-JIS, read, " + label,
-                                 [&] { return Read(sjis, {51, 65001, options, 0}, {}, pieces); });
+                                 [&] { return Read(from, {51, 65001, options, 0}, {}, pieces); });
             ExpectBlocksAsValues("to Shift-JIS, written, " + label,
-                                 [&] { return Written(text, {65001, 51, options, 0}, {}, pieces); });
+                                 [&] { return Written(to, {65001, 51, options, 0}, {}, pieces); });
             ExpectBlocksAsValues("to Shift-JIS, read, " + label,
-                                 [&] { return Read(text, {65001, 51, options, 0}, {}, pieces); });
+                                 [&] { return Read(to, {65001, 51, options, 0}, {}, pieces); });
         }
 }
