@@ -20,6 +20,10 @@
 #include "kxfiles.h"
 #include "text/text_layer.h"
 
+namespace kx::dbcs {
+struct ShiftJisUtf8;
+}  // namespace kx::dbcs
+
 namespace kx {
 
 constexpr uint32_t kCharsetQueueLength = 10;  // places per queue
@@ -71,6 +75,7 @@ struct UnicodeCoding {
     uint16_t hashFilled;         // slots in use
     const uint16_t *shiftJisToUnicode;  // Shift-JIS side: the tables of dbcs/dbcs.h
     const uint16_t *unicodeToShiftJis;
+    const dbcs::ShiftJisUtf8 *shiftJisToUtf8;  // Shift-JIS to UTF-8: the table of dbcs/dbcs.h
     uint32_t utf8Bytes[256];     // single-byte source to UTF-8: each code's bytes, in memory order
     uint8_t utf8Length[256];     // and their number
     uint8_t asciiAsItself;       // 1 when the single-byte side's codes 0x00-0x7E are U+0000-U+007E

@@ -5,6 +5,7 @@
 #include "charset/dbcs_layer.h"
 #include "charset/kana_tables.h"
 #include "core/block_paths.h"
+#include "core/byte_scan.h"
 #include "dbcs/convert.h"
 
 namespace kx {
@@ -322,41 +323,118 @@ struct HalfRule {
 struct QuickHalf {
     bool plain = false, pairs = false;
     uint8_t low = 0, high = 0;  // the first bytes of pairs, with the top bit set
+    // The same range as the bytes of this half (first to first + span), and
+    // the part of it that can be a second byte (no control, space or DEL):
+    // the pairs PairRun takes at once.
+    uint8_t first = 0, span = 0, second = 0, secondSpan = 0;
     const std::atomic<const uint32_t *> *rows = nullptr;
 
-    explicit QuickHalf(const HalfRule &half) {
+    QuickHalf() = default;
+    // `top`: 0x80 for the upper half, 0 for the lower.
+    QuickHalf(const HalfRule &half, uint8_t top) {
         if (half.kana || !half.exact) return;
         plain = half.firstLow > half.firstHigh;
         pairs = !plain && half.rows.Rows() != nullptr;
         low = half.firstLow;
         high = half.firstHigh;
         rows = half.rows.Rows();
+        if (!pairs) return;
+        first = static_cast<uint8_t>(top != 0 ? low : low & 0x7F);
+        span = static_cast<uint8_t>(high - low);
+        // The lower half's range ends at 0x7E at most, the upper one starts
+        // above 0x80: only the bytes below 0x21 are left out.
+        second = first < 0x21 ? 0x21 : first;
+        secondSpan = static_cast<uint8_t>(first + span - second);
     }
 };
 
+// The lower half's sets that the three-byte designations give: those the
+// parser (ParseEscape, ParseEscapeDollar, ParseEscapeParen) takes for every
+// host.
+constexpr uint16_t kDesignatedSets[] = {0, sets::kJis, sets::kJis1978, sets::kJis0212FromHost, kHostKanaSet};
+constexpr int kDesignations = sizeof kDesignatedSets / sizeof kDesignatedSets[0];
+
+// The index in kDesignatedSets of the set that ESC `a` `b` designates, or -1
+// for any other sequence.
+int Designation(uint8_t a, uint8_t b) {
+    if (a == '$') return b == 'B' ? 1 : b == '@' ? 2 : b == 'D' ? 3 : -1;
+    if (a == '(') return b == 'B' || b == 'J' ? 0 : b == 'I' ? 4 : -1;
+    return -1;
+}
+
+// At most `pairs` pairs of `half` from `at` on whose two bytes both lie in
+// its range of first bytes (a kanji run of JIS or EUC text), while each
+// code's row is built and the code converts; `at` and `to` move past them.
+inline void PairRun(const uint8_t *in, uint32_t &at, uint8_t *&to, uint32_t pairs, const QuickHalf &half) {
+    const std::atomic<const uint32_t *> *const rows = half.rows;
+    const uint8_t first = half.first, span = half.span, second = half.second, secondSpan = half.secondSpan;
+    const uint8_t *from = in + at;
+    uint8_t *o = to;
+    for (; pairs != 0; --pairs) {
+        const uint8_t b0 = from[0], b1 = from[1];
+        if (static_cast<uint8_t>(b0 - first) > span || static_cast<uint8_t>(b1 - second) > secondSpan) break;
+        const uint32_t *row = rows[b0].load(std::memory_order_acquire);
+        if (row == nullptr) break;
+        const uint32_t entry = row[b1];
+        if ((entry & dbcs::CodeRows::kConverted) == 0) break;
+        const auto pc = static_cast<uint16_t>(entry);
+        o[0] = dbcs::Lead(pc);
+        o[1] = dbcs::Trail(pc);
+        o += 1 + (dbcs::Trail(pc) != 0);
+        from += 2;
+    }
+    at = static_cast<uint32_t>(from - in);
+    to = o;
+}
+
 // The run of the commonest characters from `i` on, as WriteHostBlock's steps
-// would write them, with everything it looks at in registers: bytes of a
-// plain half, and pairs of a half of pairs whose row is built and whose code
-// converts. It stops before anything else (an ESC, a single shift, a
-// katakana byte, a pair cut by the write's end or whose code has no row yet
-// or no conversion, a second byte that ends a character), which the steps
-// then take; and when fewer than two bytes of room are left.
+// would write them, with everything it looks at in registers: single-byte
+// text of a plain lower half copied sixteen bytes at a time, other bytes of a
+// plain half, pairs of a half of pairs whose row is built and whose code
+// converts (PairRun for whole runs of them), and, outside EUC, the
+// three-byte designations (`designated` holds the halves they give, `lower`
+// and `lowerSet` follow them). It stops before anything else (another shift
+// sequence or one cut by the write's end, a single shift, a katakana byte, a
+// pair cut by the write's end or whose code has no row yet or no conversion,
+// a second byte that ends a character), which the steps then take; and when
+// fewer than two bytes of room are left.
 inline void QuickRun(const uint8_t *in, uint32_t length, uint32_t &i, uint8_t *&out, const uint8_t *end,
-                     const QuickHalf &lowerHalf, const QuickHalf &upperHalf, bool eucShifts) {
-    const QuickHalf lower = lowerHalf, upper = upperHalf;
+                     QuickHalf &lowerHalf, uint16_t &lowerSet, const QuickHalf &upperHalf,
+                     const QuickHalf *designated, bool eucShifts) {
+    QuickHalf lower = lowerHalf;
+    const QuickHalf upper = upperHalf;
     uint32_t at = i;
     uint8_t *to = out;
     while (at < length && end - to >= 2) {
         const uint8_t b = in[at];
+        if (b < 0x80 && lower.plain && b != kEscape) {
+            const auto room = static_cast<uint32_t>(end - to);
+            const uint32_t n = bytescan::CopyAsciiUntil(in + at, to, length - at < room ? length - at : room, kEscape);
+            at += n;
+            to += n;
+            continue;
+        }
+        if (eucShifts ? (b == kEucKanaShift || b == kEucSupplementShift) : b == kEscape) {
+            const int k = eucShifts || length - at < 3 ? -1 : Designation(in[at + 1], in[at + 2]);
+            if (k < 0) break;
+            lower = designated[k];
+            lowerSet = kDesignatedSets[k];
+            at += 3;
+            continue;
+        }
         const QuickHalf &half = b < 0x80 ? lower : upper;
-        if (b == (eucShifts ? kEucKanaShift : kEscape) || (eucShifts && b == kEucSupplementShift)) break;
         const uint8_t c = b | 0x80;
         if (half.plain || (half.pairs && (c < half.low || c > half.high))) {
             *to++ = b;
             ++at;
             continue;
         }
-        if (!half.pairs || at + 1 == length || EndsPendingCharacter(in[at + 1])) break;
+        if (!half.pairs) break;
+        const uint32_t before = at;
+        const auto room = static_cast<uint32_t>(end - to);
+        PairRun(in, at, to, (length - at < room ? length - at : room) / 2, half);
+        if (at != before) continue;
+        if (at + 1 == length || EndsPendingCharacter(in[at + 1])) break;
         const uint32_t *row = half.rows[b].load(std::memory_order_acquire);
         if (row == nullptr) break;
         const uint32_t entry = row[in[at + 1]];
@@ -369,29 +447,20 @@ inline void QuickRun(const uint8_t *in, uint32_t length, uint32_t &i, uint8_t *&
     }
     i = at;
     out = to;
+    lowerHalf = lower;
 }
 
 }  // namespace
 
-constexpr uint16_t kNoDesignation = 0xFFFF;
-
-// The lower half's set after ESC `a` `b`, for the three-byte designations the
-// parser (ParseEscape, ParseEscapeDollar, ParseEscapeParen) takes for every
-// host; kNoDesignation for any other sequence.
-uint16_t Designation(uint8_t a, uint8_t b) {
-    if (a == '$') return b == 'B' ? sets::kJis : b == '@' ? sets::kJis1978 : b == 'D' ? sets::kJis0212FromHost : kNoDesignation;
-    if (a == '(') return b == 'B' || b == 'J' ? 0 : b == 'I' ? kHostKanaSet : kNoDesignation;
-    return kNoDesignation;
-}
-
 // Entry conditions (HostBlocks): the block-path switch is on; the layer
 // writes Shift-JIS straight to the stream (no text layer, not into memory);
 // the parser stands between characters with nothing pending; full-width
-// katakana are not narrowed. The run ends before an ESC, an EUC single shift,
-// a pair whose second byte is not in this write or cannot be one, and when
-// the stream's buffer has no room for a pair; WriteDoubleByte takes what
-// stopped it. Each byte or pair gives what HostShiftParser and ConvertPair
-// give it, one value at a time.
+// katakana are not narrowed. The run ends before an ESC that begins no
+// three-byte designation whole in this write, an EUC single shift, a pair
+// whose second byte is not in this write or cannot be one, and when the
+// stream's buffer has no room for a pair; WriteDoubleByte takes what stopped
+// it. Each byte or pair gives what HostShiftParser and ConvertPair give it,
+// one value at a time.
 uint32_t WriteHostBlock(FileHandle *handle, const uint8_t *in, uint32_t length) {
     CharsetState &s = *handle->charset;
     BufferedStream *stream = handle->stream;
@@ -399,24 +468,18 @@ uint32_t WriteHostBlock(FileHandle *handle, const uint8_t *in, uint32_t length) 
     uint8_t *const end = out + stream->count;
     const bool eucShifts = s.fromSet == sets::kEucJis0212;
     HalfRule halves[2] = {HalfRule(s.lowerSet), HalfRule(s.upperSet)};
-    QuickHalf quick[2] = {QuickHalf(halves[0]), QuickHalf(halves[1])};
+    QuickHalf quick[2] = {QuickHalf(halves[0], 0), QuickHalf(halves[1], 0x80)};
+    QuickHalf designated[kDesignations];
+    if (!eucShifts)
+        for (int k = 0; k < kDesignations; ++k) designated[k] = QuickHalf(HalfRule(kDesignatedSets[k]), 0);
     uint32_t i = 0;
     while (i < length && end - out >= 2) {
-        QuickRun(in, length, i, out, end, quick[0], quick[1], eucShifts);
+        const uint16_t lowerSet = s.lowerSet;
+        QuickRun(in, length, i, out, end, quick[0], s.lowerSet, quick[1], designated, eucShifts);
+        if (s.lowerSet != lowerSet) halves[0] = HalfRule(s.lowerSet);
         if (i == length || end - out < 2) break;
         const uint8_t b = in[i];
-        if (eucShifts ? (b == kEucKanaShift || b == kEucSupplementShift) : b == kEscape) {
-            // The designations that JIS text changes at every run are taken
-            // here when whole in this write; any other sequence goes to the
-            // parser.
-            const uint16_t designated = eucShifts || length - i < 3 ? kNoDesignation : Designation(in[i + 1], in[i + 2]);
-            if (designated == kNoDesignation) break;
-            s.lowerSet = designated;
-            halves[0] = HalfRule(designated);
-            quick[0] = QuickHalf(halves[0]);
-            i += 3;
-            continue;
-        }
+        if (eucShifts ? (b == kEucKanaShift || b == kEucSupplementShift) : b == kEscape) break;
         const HalfRule &half = halves[b >> 7];
         const uint8_t c = b | 0x80;
         if (half.kana) {

@@ -4,11 +4,14 @@
 // bytes. A single-byte target lacking the character takes the code that a
 // table between two single-byte sets would give (charset::CodeForCharacter);
 // Shift-JIS lacking it takes the same approximations, else a space.
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "charset/charset_layer.h"
 #include "charset/approximation.h"
 #include "charset/xlat.h"
+#include "core/byte_scan.h"
 #include "dbcs/dbcs.h"
 
 namespace kx {
@@ -242,6 +245,81 @@ bool CodingOf(uint16_t set, uint8_t &kind) {
     return 0;
 }
 
+
+// The ASCII run from `in` on, copied as it is sixteen bytes at a time, as far
+// as the room goes.
+[[gnu::always_inline]] inline void CopyAscii(const uint8_t *&in, const uint8_t *inEnd, uint8_t *&out, const uint8_t *outEnd) {
+    const auto room = static_cast<size_t>(outEnd - out), left = static_cast<size_t>(inEnd - in);
+    const uint32_t n = bytescan::CopyAsciiUntil(in, out, static_cast<uint32_t>(left < room ? left : room), 0x80);
+    in += n;
+    out += n;
+}
+
+// The bytes in[0], in[1] and in[2] as in[0] | in[1] << 8 | in[2] << 16; four
+// bytes must be there.
+inline uint32_t ThreeBytes(const uint8_t *in) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t word;
+        std::memcpy(&word, in, sizeof word);
+        return word & 0xFFFFFF;
+    } else {
+        return in[0] | in[1] << 8 | static_cast<uint32_t>(in[2]) << 16;
+    }
+}
+
+// Where a run of ConvertUnicodeBlock's inner loops ends, in the input and in
+// the output.
+struct Run {
+    const uint8_t *from;
+    uint8_t *to;
+};
+
+// Shift-JIS to UTF-8 from a byte 0x80-0xFF on, while at least two bytes of
+// input and four of room are left: each pair or byte converted by one
+// look-up that also checks it. It stops before ASCII, a malformed pair and a
+// code without a character. This run and the next are kept out of line,
+// where their pointers and bounds stay in registers.
+[[gnu::noinline]] Run Utf8FromShiftJisRun(const uint8_t *from, const uint8_t *inEnd, uint8_t *to,
+                                          const uint8_t *outEnd, const dbcs::ShiftJisUtf8 &toUtf8) {
+    // Each step takes one or two bytes and stores four, of which it keeps
+    // up to three.
+    const auto left = static_cast<size_t>(inEnd - from), room = static_cast<size_t>(outEnd - to);
+    for (size_t steps = std::min(left / 2, room >= 4 ? (room - 1) / 3 : 0); steps != 0 && from[0] >= 0x80; --steps) {
+        const uint32_t row = toUtf8.row[from[0]];
+        const uint32_t entry = toUtf8.bytes[row][from[row != 0]];
+        if (entry == 0) break;
+        std::memcpy(to, &entry, 4);
+        to += to[3];
+        from += 1 + (row != 0);
+    }
+    return {from, to};
+}
+
+// Three-byte UTF-8 sequences (kana, kanji, full-width forms) to Shift-JIS,
+// while at least four bytes of input and two of room are left: a lead byte
+// 0xE0-0xEF and two continuation bytes checked at once. It stops before
+// anything else, an overlong form (below U+0800) and a character without a
+// code (the surrogates that 0xED may lead to have none).
+[[gnu::noinline]] Run ShiftJisFromThreeByteRun(const uint8_t *from, const uint8_t *inEnd, uint8_t *to,
+                                               const uint8_t *outEnd, const uint16_t *toShiftJis) {
+    // Each step looks at four bytes, takes three and stores two.
+    const auto left = static_cast<size_t>(inEnd - from), room = static_cast<size_t>(outEnd - to);
+    for (size_t steps = std::min(left >= 1 ? (left - 1) / 3 : 0, room / 2); steps != 0; --steps) {
+        const uint32_t w = ThreeBytes(from);
+        if ((w & 0xC0C0F0) != 0x8080E0) break;
+        const uint32_t character = (w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w >> 16 & 0x3F);
+        if (character < 0x800) break;
+        const uint16_t code = toShiftJis[character];
+        if (code == dbcs::kNoShiftJis) break;
+        const bool pair = code >= 0x100;
+        to[0] = static_cast<uint8_t>(pair ? code >> 8 : code);
+        to[1] = static_cast<uint8_t>(code);
+        to += 1 + pair;
+        from += 3;
+    }
+    return {from, to};
+}
+
 // ASCII without DEL, the codes that every single-byte set the path takes
 // with ASCII in its lower half (its map, or its table from Unicode) keeps as
 // they are: CP437's 0x7F is the house U+2302, so DEL is left out of the runs.
@@ -323,13 +401,21 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         }
         break;
     case kCodingShiftJis << 2 | kCodingUtf8:
-        // Entry: Shift-JIS through shiftJisToUnicode; runs of 0x00-0x7E
-        // (ASCII in both mappings) copied as they are. A pair cut by the end
-        // of `in`, a lead byte without its trail byte or a code without a
-        // character stops the block for the value path.
+        // Entry: Shift-JIS through shiftJisToUnicode (shiftJisToUtf8 for the
+        // runs of bytes 0x80-0xFF); runs of ASCII (the same in both mappings)
+        // copied as they are. A pair cut by the end of `in`, a lead byte
+        // without its trail byte or a code without a character stops the
+        // block for the value path.
         while (in < inEnd && space(8)) {
-            CopyPlainRun(in, inEnd, out, outEnd);
-            if (in == inEnd || !space(4)) break;
+            if (*in < 0x80) {
+                CopyAscii(in, inEnd, out, outEnd);
+                continue;
+            }
+            // The run, then what stopped it through the steps below.
+            const Run run = Utf8FromShiftJisRun(in, inEnd, out, outEnd, *u.shiftJisToUtf8);
+            in = run.from;
+            out = run.to;
+            if (in == inEnd || !space(8) || *in < 0x80) continue;
             uint32_t code = *in, n = 1;
             if (IsShiftJisLead(*in)) {
                 if (inEnd - in < 2 || !IsShiftJisTrail(in[1])) break;
@@ -343,25 +429,40 @@ UnicodeBlock ConvertUnicodeBlock(UnicodeCoding &u, const uint8_t *in, uint32_t l
         }
         break;
     case kCodingUtf8 << 2 | kCodingShiftJis:
+        // Entry: UTF-8 decoded whole by WholeUtf8 (three-byte sequences in
+        // runs of their own), Shift-JIS from unicodeToShiftJis; runs of ASCII
+        // copied as they are. An ill-formed or cut sequence, or a character
+        // Shift-JIS lacks, stops the block for the value path.
+        while (in < inEnd && space(8)) {
+            if (*in < 0x80) {
+                CopyAscii(in, inEnd, out, outEnd);
+                continue;
+            }
+            // The run, then what stopped it through the steps below.
+            const Run run = ShiftJisFromThreeByteRun(in, inEnd, out, outEnd, u.unicodeToShiftJis);
+            in = run.from;
+            out = run.to;
+            if (in == inEnd || !space(8) || *in < 0x80) continue;
+            uint32_t character = *in, n = 1;
+            if ((n = WholeUtf8(in, inEnd, character)) == 0) break;
+            const uint16_t code = character < 0x10000 ? u.unicodeToShiftJis[character] : dbcs::kNoShiftJis;
+            if (code == dbcs::kNoShiftJis) break;
+            if (code >= 0x100) *out++ = static_cast<uint8_t>(code >> 8);
+            *out++ = static_cast<uint8_t>(code);
+            in += n;
+        }
+        break;
     case kCodingUtf8 << 2 | kCodingUtf8:
         // Entry: UTF-8 decoded whole by WholeUtf8, runs of 0x00-0x7E copied
-        // as they are; UTF-8 copies each well-formed character, Shift-JIS
-        // takes unicodeToShiftJis. An ill-formed or cut sequence, or a
-        // character Shift-JIS lacks, stops the block for the value path.
+        // as they are, each well-formed character copied. An ill-formed or
+        // cut sequence stops the block for the value path.
         while (in < inEnd && space(8)) {
             CopyPlainRun(in, inEnd, out, outEnd);
             if (in == inEnd || !space(4)) break;
             uint32_t character = *in, n = 1;
             if (character >= 0x80 && (n = WholeUtf8(in, inEnd, character)) == 0) break;
-            if (u.toKind == kCodingUtf8) {
-                std::memcpy(out, in, n);
-                out += n;
-            } else {
-                const uint16_t code = character < 0x10000 ? u.unicodeToShiftJis[character] : dbcs::kNoShiftJis;
-                if (code == dbcs::kNoShiftJis) break;
-                if (code >= 0x100) *out++ = static_cast<uint8_t>(code >> 8);
-                *out++ = static_cast<uint8_t>(code);
-            }
+            std::memcpy(out, in, n);
+            out += n;
             in += n;
         }
         break;
@@ -383,6 +484,9 @@ ErrorCode SetupUnicode(CharsetState &s, uint32_t options) {
         u.shiftJisToUnicode = dbcs::ShiftJisToUnicodeTable(u.jisMapping != 0);
         u.unicodeToShiftJis = dbcs::UnicodeToShiftJisTable();
     }
+    u.shiftJisToUtf8 = u.fromKind == kCodingShiftJis && u.toKind == kCodingUtf8
+                           ? &dbcs::ShiftJisToUtf8Table(u.jisMapping != 0)
+                           : nullptr;
     uint16_t map[256];
     if (u.fromKind == kCodingSingleByte) {
         const bool haveMap = charset::ReadCharsetMap(s.fromSet, map);

@@ -112,4 +112,31 @@ inline uint32_t CopyUntilBelowOrFF(const uint8_t *from, uint8_t *to, uint32_t li
     return n;
 }
 
+// Copies the bytes from `from` to `to` up to the first one with bit 7 set or
+// equal to `stop` (0x80 for no other stop), and at most `limit` of them; the count
+// copied. As CopyUntilBelowOrFF, `to` may be written beyond the count, never
+// beyond `limit` bytes.
+inline uint32_t CopyAsciiUntil(const uint8_t *from, uint8_t *to, uint32_t limit, uint8_t stop) {
+    uint32_t n = 0;
+#if defined(__SSE2__)
+    for (; n + 16 <= limit; n += 16) {
+        const Bytes16 x(from + n);
+        x.Store(to + n);
+        if (const uint32_t end = x.HighBit() | x.Equal(stop)) return n + FirstMarked16(end);
+    }
+#endif
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; n + 8 <= limit; n += 8) {
+            const uint64_t word = Load8(from + n);
+            std::memcpy(to + n, &word, sizeof word);
+            if (const uint64_t end = HighBit(word) | Equal(word, stop)) return n + FirstMarked(end);
+        }
+    }
+    for (; n < limit; ++n) {
+        if (from[n] >= 0x80 || from[n] == stop) break;
+        to[n] = from[n];
+    }
+    return n;
+}
+
 }  // namespace kx::bytescan

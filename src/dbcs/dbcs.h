@@ -105,6 +105,18 @@ uint16_t UnicodeToShiftJis(uint32_t character);
 const uint16_t *ShiftJisToUnicodeTable(bool jis);
 const uint16_t *UnicodeToShiftJisTable();
 
+// Shift-JIS straight to UTF-8, for callers that convert long runs: the row
+// of each first byte (0 for a single byte, 1 to 60 for a lead byte) and, in
+// that row, the entry of the byte itself or of the trail byte: the UTF-8
+// bytes of the code's character (at most three, the first lowest in memory)
+// and their number in the fourth byte; all zero for a code without a
+// character and for a lead byte with a byte that is no trail byte.
+struct ShiftJisUtf8 {
+    uint8_t row[256];
+    uint32_t bytes[61][256];
+};
+const ShiftJisUtf8 &ShiftJisToUtf8Table(bool jis);
+
 struct HostCodeRows : CodeRows {
     explicit HostCodeRows(uint16_t charset) : CodeRows(kToHost, charset) {}
 };

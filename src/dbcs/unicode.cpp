@@ -2,6 +2,7 @@
 // resources/dbcs/shift-jis-unicode.txt: two direct tables of 64K entries,
 // built once on first use.
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #include "dbcs/dbcs.h"
@@ -50,7 +51,52 @@ const Tables &Get() {
     return tables;
 }
 
+ShiftJisUtf8 utf8Tables[2];
+std::once_flag utf8Built[2];
+
+void BuildUtf8(bool jis) {
+    ShiftJisUtf8 &t = utf8Tables[jis ? 1 : 0];
+    const uint16_t *toUnicode = Get().toUnicode[jis ? 1 : 0];
+    // The UTF-8 entry of a character of the Basic Multilingual Plane.
+    auto entry = [](uint32_t c) {
+        uint8_t b[4] = {};
+        if (c < 0x80) {
+            b[0] = static_cast<uint8_t>(c);
+            b[3] = 1;
+        } else if (c < 0x800) {
+            b[0] = static_cast<uint8_t>(0xC0 | c >> 6);
+            b[1] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+            b[3] = 2;
+        } else {
+            b[0] = static_cast<uint8_t>(0xE0 | c >> 12);
+            b[1] = static_cast<uint8_t>(0x80 | (c >> 6 & 0x3F));
+            b[2] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+            b[3] = 3;
+        }
+        uint32_t word;
+        std::memcpy(&word, b, sizeof word);
+        return word;
+    };
+    uint8_t rows = 0;
+    for (uint32_t first = 0; first < 256; ++first) {
+        const bool lead = (first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xFC);
+        t.row[first] = lead ? ++rows : 0;
+        t.bytes[0][first] = lead || toUnicode[first] == kNoUnicode ? 0 : entry(toUnicode[first]);
+        if (!lead) continue;
+        for (uint32_t trail = 0; trail < 256; ++trail) {
+            const uint16_t c = toUnicode[first << 8 | trail];
+            const bool isTrail = trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
+            t.bytes[rows][trail] = !isTrail || c == kNoUnicode ? 0 : entry(c);
+        }
+    }
+}
+
 }  // namespace
+
+const ShiftJisUtf8 &ShiftJisToUtf8Table(bool jis) {
+    std::call_once(utf8Built[jis ? 1 : 0], BuildUtf8, jis);
+    return utf8Tables[jis ? 1 : 0];
+}
 
 const uint16_t *ShiftJisToUnicodeTable(bool jis) { return Get().toUnicode[jis ? 1 : 0]; }
 

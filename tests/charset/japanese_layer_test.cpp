@@ -294,14 +294,14 @@ TEST_F(JapaneseLayer, BlockReadsGiveTheValuePathsBytes) {
 
 // A host's text written as Shift-JIS in runs straight into the stream's
 // buffer gives the bytes of the value-at-a-time path: ASCII, JIS and EUC
-// pairs, the designations JIS text changes at every run, the other shift
-// sequences of each host, EUC single shifts, line ends, pairs cut short by a
-// control and stray bytes, in writes of several sizes so that pairs and
-// sequences straddle them.
+// pairs, alone and in long runs, the designations JIS text changes at every
+// run, the other shift sequences of each host, EUC single shifts, line ends,
+// pairs cut short by a control and stray bytes, in writes of several sizes
+// so that pairs and sequences straddle them.
 TEST_F(JapaneseLayer, BlockWritesGiveTheValuePathsBytes) {
     std::mt19937 random(1207);
-    std::uniform_int_distribution<int> kind(0, 15), jis(0x21, 0x7E), euc(0xA1, 0xFE), ascii(0x20, 0x7E),
-        any(0, 255);
+    std::uniform_int_distribution<int> kind(0, 17), jis(0x21, 0x7E), euc(0xA1, 0xFE), ascii(0x20, 0x7E),
+        any(0, 255), run(8, 60);
     const char *sequences[] = {"\x1b$B", "\x1b(B", "\x1b(J", "\x1b(I", "\x1b$@", "\x1b$D", "\x1b$(D",
                                "\x1bK",  "\x1bH",  "\x1b|",  "\x1b}",  "\x1b(Z", "\x1b"};
     std::string text;
@@ -316,15 +316,89 @@ TEST_F(JapaneseLayer, BlockWritesGiveTheValuePathsBytes) {
         case 11: text += '\x8f', text += static_cast<char>(euc(random)), text += static_cast<char>(euc(random)); break;
         case 12: text += "\r\n"; break;
         case 13: text += static_cast<char>(euc(random)), text += '\n'; break;
+        case 14: for (int n = run(random); n > 0; --n) text += static_cast<char>(ascii(random)); break;
+        case 15: for (int n = run(random); n > 0; --n) text += static_cast<char>(jis(random)), text += static_cast<char>(jis(random)); break;
+        case 16: for (int n = run(random); n > 0; --n) text += static_cast<char>(euc(random)), text += static_cast<char>(euc(random)); break;
         default: text += static_cast<char>(any(random)); break;
         }
     }
     for (uint16_t from : {52, 53, 54, 55, 56, 57, 59, 73, 77})
         for (uint32_t options : {kOn, kHalf}) {
             const Charset cs{from, 51, options, 0};
-            for (const std::vector<uint32_t> &sizes : std::vector<std::vector<uint32_t>>{{1}, {3, 4096, 5}, {65536}}) {
+            for (const std::vector<uint32_t> &sizes :
+                 std::vector<std::vector<uint32_t>>{{1}, {3, 4096, 5}, {7, 2, 17, 16}, {65536}}) {
                 ExpectBlocksAsValues("from " + std::to_string(from) + " options " + std::to_string(options),
                                      [&] { return Written(text, cs, {}, sizes); });
             }
+        }
+    // Writes of every size up to 16 over the start of the text: a sequence,
+    // a pair or a run cut at each place.
+    const std::string start = text.substr(0, 4000);
+    for (uint16_t from : {53, 57})
+        for (uint32_t size = 2; size <= 16; ++size)
+            ExpectBlocksAsValues("from " + std::to_string(from) + " writes of " + std::to_string(size),
+                                 [&] { return Written(start, {from, 51, kOn, 0}, {}, {size}); });
+}
+
+// Shift-JIS to UTF-8 and back in runs gives the bytes of the value-at-a-time
+// path, reading and writing: ASCII alone and in long runs, kana and kanji
+// alone and in long runs, half-width katakana, characters of two and four
+// UTF-8 bytes, codes and characters the other side lacks, sequences led by
+// 0xE0 and 0xED, lead bytes without a trail byte, broken and cut sequences
+// and stray bytes, in pieces of several sizes so that characters straddle
+// them.
+TEST_F(JapaneseLayer, UnicodeBlocksGiveTheValuePathsBytes) {
+    std::mt19937 random(1208);
+    std::uniform_int_distribution<int> kind(0, 13), ascii(0x20, 0x7E), any(0, 255), run(8, 60), lead(0x81, 0x9F),
+        trail(0x40, 0xFC), kana(0xA1, 0xDF), kanji(0x4E00, 0x9FFF), hiragana(0x3041, 0x3093);
+    const auto utf8 = [](uint32_t c) {
+        std::string out;
+        if (c < 0x800) return out + static_cast<char>(0xC0 | c >> 6) + static_cast<char>(0x80 | (c & 0x3F));
+        return out + static_cast<char>(0xE0 | c >> 12) + static_cast<char>(0x80 | (c >> 6 & 0x3F)) +
+               static_cast<char>(0x80 | (c & 0x3F));
+    };
+    std::string sjis, text;
+    while (sjis.size() < 70000) {
+        const int k = kind(random);
+        switch (k) {
+        case 0: case 1: sjis += static_cast<char>(ascii(random)); break;
+        case 2: for (int n = run(random); n > 0; --n) sjis += static_cast<char>(ascii(random)); break;
+        case 3: case 4: sjis += static_cast<char>(lead(random)), sjis += static_cast<char>(trail(random)); break;
+        case 5: for (int n = run(random); n > 0; --n) sjis += static_cast<char>(0x88 + random() % 8), sjis += static_cast<char>(0x9F + random() % 0x5D); break;
+        case 6: sjis += static_cast<char>(kana(random)); break;
+        case 7: sjis += static_cast<char>(0xE0 + random() % 0x1D), sjis += static_cast<char>(any(random)); break;
+        case 8: sjis += "\x81\x8F\xF0\x40\x84\x40\r\n"; break;
+        default: sjis += static_cast<char>(any(random)); break;
+        }
+        switch (k) {
+        case 0: case 1: text += static_cast<char>(ascii(random)); break;
+        case 2: for (int n = run(random); n > 0; --n) text += static_cast<char>(ascii(random)); break;
+        case 3: case 4: text += utf8(hiragana(random)); break;
+        case 5: for (int n = run(random); n > 0; --n) text += utf8(random() % 2 ? kanji(random) : hiragana(random)); break;
+        case 6: text += utf8(0xFF61 + random() % 63); break;
+        case 7: text += utf8(0xA0 + random() % 0x700); break;
+        case 8: text += "\xE0\xA0\x80\xE0\x9F\x80\xED\x9F\xBF\xED\xA0\x80\xF0\x9F\x98\x80\xE3\x81"; break;
+        case 9: text += "\xE3\x81\xE3\x80\x80\x80\xC2"; break;
+        default: text += static_cast<char>(any(random)); break;
+        }
+    }
+    // The whole texts in pieces of several sizes, and their start in pieces
+    // of every size up to 16.
+    constexpr size_t kWhole = std::string::npos;
+    std::vector<std::pair<std::vector<uint32_t>, size_t>> runs{
+        {{1}, kWhole}, {{3, 4096, 5}, kWhole}, {{7, 2, 17, 16}, kWhole}, {{65536}, kWhole}};
+    for (uint32_t size = 2; size <= 16; ++size) runs.push_back({{size}, 4000});
+    for (uint32_t options : {kOn, kOn | CSF_SJIS_JIS_MAPPING})
+        for (const auto &[pieces, length] : runs) {
+            const std::string label = "options " + std::to_string(options) + " pieces " + std::to_string(pieces[0]);
+            const std::string from = sjis.substr(0, length), to = text.substr(0, length);
+            ExpectBlocksAsValues("from Shift-JIS, written, " + label,
+                                 [&] { return Written(from, {51, 65001, options, 0}, {}, pieces); });
+            ExpectBlocksAsValues("from Shift-JIS, read, " + label,
+                                 [&] { return Read(from, {51, 65001, options, 0}, {}, pieces); });
+            ExpectBlocksAsValues("to Shift-JIS, written, " + label,
+                                 [&] { return Written(to, {65001, 51, options, 0}, {}, pieces); });
+            ExpectBlocksAsValues("to Shift-JIS, read, " + label,
+                                 [&] { return Read(to, {65001, 51, options, 0}, {}, pieces); });
         }
 }
