@@ -389,7 +389,9 @@ TEST_F(JapaneseLayer, UnicodeBlocksGiveTheValuePathsBytes) {
         {{1}, kWhole}, {{3, 4096, 5}, kWhole}, {{7, 2, 17, 16}, kWhole}, {{65536}, kWhole}};
     for (uint32_t size = 2; size <= 16; ++size) runs.push_back({{size}, 4000});
     for (uint32_t options : {kOn, kOn | CSF_SJIS_JIS_MAPPING})
-        for (const auto &[pieces, length] : runs) {
+        for (const auto &run : runs) {
+            const std::vector<uint32_t> &pieces = run.first;
+            const size_t length = run.second;
             const std::string label = "options " + std::to_string(options) + " pieces " + std::to_string(pieces[0]);
             const std::string from = sjis.substr(0, length), to = text.substr(0, length);
             ExpectBlocksAsValues("from Shift-JIS, written, " + label,
