@@ -34,7 +34,7 @@ bool WriteCollectedSpaces(FileHandle *handle, TextFields &t) {
 
 // A record end in the normal phase: written as the options' line end (or
 // 0xFF when they name none); the value TextPutValue returns for it.
-uint16_t WriteRecordEnd(FileHandle *handle, TextFields &t) {
+[[gnu::always_inline]] inline uint16_t WriteRecordEnd(FileHandle *handle, TextFields &t) {
     const uint16_t options = t.options;
     ++t.recordsWritten;
     t.column = 0;
