@@ -1,11 +1,8 @@
 #include "transfer.h"
 
-#include <array>
-#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <vector>
 
 #include "charset_names.h"
@@ -167,141 +164,21 @@ bool CheckLosses(const TransferPlan &plan, const std::string &inputName, LossRep
 
 // How the read bytes reach the writing handle.
 enum class Pipe {
-    kPlain,     // as they are read
-    kRecords,   // both handles in record mode
-    kUnframed,  // the reader in record mode; each record given its line end here
+    kPlain,    // as they are read
+    kRecords,  // both handles in record mode
 };
-
-// The results of `table` for every string of two bytes, indexed by the two
-// bytes as they stand in memory: 64K entries, built once per transfer.
-std::vector<uint16_t> PairTable(const std::array<uint8_t, 256> &table) {
-    std::vector<uint16_t> pairs(65536);
-    for (uint32_t key = 0; key < 65536; ++key) {
-        const auto index = static_cast<uint16_t>(key);
-        unsigned char two[2];
-        std::memcpy(two, &index, 2);
-        const unsigned char result[2] = {table[two[0]], table[two[1]]};
-        std::memcpy(&pairs[key], result, 2);
-    }
-    return pairs;
-}
 
 // Record ends that the reading side makes must reach the writing side as
 // record ends, not as the byte 0xFF that also stands for itself: both
 // handles then speak record mode, whose length prefixes carry every byte
-// value and every record end. When the writing side's text layer does
-// nothing but end records, and its character-set layer (if any) is a plain
-// single-byte table that gives the same bytes on the reading side, the
-// records are instead framed off here and given their line end, and the
-// writing handle takes plain blocks: the same bytes, without the cost of
-// passing every byte through the writing side's layers one at a time.
-Pipe ChoosePipe(TransferPlan &plan) {
-    HandleLayers &reader = plan.reader, &writer = plan.writer;
+// value and every record end. The writing handle's own text and
+// character-set layers give each record its line end and its set, a whole
+// record at a time where they can.
+Pipe ChoosePipe(const TransferPlan &plan) {
+    const HandleLayers &reader = plan.reader, &writer = plan.writer;
     bool records = (reader.text & kRecordEndsOnRead) != 0 && reader.compression == 0 && writer.compression == 0 &&
                    plan.input != "-" && writer.Any();
-    if (!records) return Pipe::kPlain;
-    std::optional<std::string> lineEnd;
-    switch (writer.text) {
-    case TXT_WRITE_RECORD_CR: lineEnd = "\r"; break;
-    case TXT_WRITE_RECORD_LF: lineEnd = "\n"; break;
-    case TXT_WRITE_RECORD_CRLF: lineEnd = "\r\n"; break;
-    case TXT_WRITE_RECORD_NOTHING: lineEnd = ""; break;
-    default: break;
-    }
-    bool tableMoves = !writer.charset || (!reader.charset && !IsPcDoubleByteSet(writer.to) &&
-                                          !IsPcDoubleByteSet(writer.from) && writer.variant == 0 && !plan.detect);
-    if (!lineEnd || !tableMoves) return Pipe::kRecords;
-    // UTF-8 has no byte table: its layer stays on the writing side, which
-    // then takes the framed-off lines in blocks.
-    const bool unicode = writer.charset && (writer.from == KXCHARSET_UTF8 || writer.to == KXCHARSET_UTF8);
-    if (writer.charset && !unicode) {
-        reader.charset = true;
-        reader.from = writer.from;
-        reader.to = writer.to;
-        reader.charsetOptions = writer.charsetOptions;
-        writer.charset = false;
-    }
-    writer.text = 0;
-    plan.recordEnd = *lineEnd;
-    // A translation through the table alone (no OEM/ANSI step, no national
-    // row, no double-byte text) is the table that kxFileSetupXlat hands out
-    // for the layer's own request; it is applied here while the records are
-    // framed off, a block at a time instead of a value at a time. Without a
-    // table the layer passes bytes unchanged, and so does the identity.
-    if (reader.charset && reader.charsetOptions == CSF_TRANSLATE && reader.variant == 0 &&
-        !IsPcDoubleByteSet(reader.from) && !IsPcDoubleByteSet(reader.to) && reader.from != KXCHARSET_UTF8 &&
-        reader.to != KXCHARSET_UTF8) {  // UTF-8 on the reading side (from Shift-JIS) keeps its layer
-        std::array<uint8_t, 256> table;
-        if (!kxFileSetupXlat(reader.from, reader.to, table.data(), 256, 0x20, XLAT_APPROXIMATE | XLAT_KEEP_CONTROLS))
-            for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(i);
-        plan.recordPairs = PairTable(table);
-        reader.charset = false;
-    }
-    return Pipe::kUnframed;
-}
-
-// Room that Unframe needs behind its output for a `length`-byte framed block:
-// every record has a prefix of two bytes and a line end of at most two, and a
-// word of slack for the translation's last word and the line end's store.
-size_t UnframedRoom(uint32_t length) { return static_cast<size_t>(length) * 2 + 16; }
-
-// `n` bytes through `pairs`, the table of every two-byte string (PairTable):
-// half the lookups of a byte table, and each result is stored as it stands.
-// Four pairs are done at a time; the last group may run past the record,
-// reading no further than `inEnd` and writing up to seven bytes past
-// `out + n`, which the next line end and record overwrite. Records are short,
-// and a loop at the end of each that stopped exactly would cost more than the
-// bytes it saves.
-void TranslateThroughPairs(const unsigned char *in, const unsigned char *inEnd, unsigned char *out, uint32_t n,
-                           const uint16_t *pairs) {
-    auto pair = [&](uint32_t at) {
-        uint16_t two;
-        std::memcpy(&two, in + at, 2);
-        std::memcpy(out + at, &pairs[two], 2);
-    };
-    const auto readable = static_cast<size_t>(inEnd - in);
-    uint32_t i = 0;
-    for (; i < n && i + 8 <= readable; i += 8) {
-        pair(i);
-        pair(i + 2);
-        pair(i + 4);
-        pair(i + 6);
-    }
-    for (; i < n && i + 2 <= readable; i += 2) pair(i);
-    if (i < n) {  // the block's last byte: looked up as the first of a pair
-        const unsigned char two[2] = {in[i], 0};
-        uint16_t key;
-        std::memcpy(&key, two, 2);
-        std::memcpy(out + i, &pairs[key], 1);
-    }
-}
-
-// Length-prefixed records (a 16-bit little-endian length, the data, a pad
-// byte after odd data) as lines ending in the plan's record end, their data
-// translated through its table when there is one. `out` has
-// UnframedRoom(length) bytes; the result is the number of bytes of lines.
-size_t Unframe(const unsigned char *framed, uint32_t length, const TransferPlan &plan, unsigned char *out) {
-    unsigned char *const start = out;
-    const unsigned char *const end = framed + length;
-    // The line end is stored as one two-byte store and `ending` bytes of it kept.
-    unsigned char lineEnd[2] = {0, 0};
-    const size_t ending = plan.recordEnd.size();
-    std::memcpy(lineEnd, plan.recordEnd.data(), ending);
-    uint32_t position = 0;
-    while (position + 2 <= length) {
-        uint32_t size = framed[position] | static_cast<uint32_t>(framed[position + 1]) << 8;
-        position += 2;
-        if (!plan.recordPairs.empty()) {
-            TranslateThroughPairs(framed + position, end, out, size, plan.recordPairs.data());
-        } else {
-            std::memcpy(out, framed + position, size);
-        }
-        out += size;
-        std::memcpy(out, lineEnd, 2);
-        out += ending;
-        position += size + (size & 1);
-    }
-    return static_cast<size_t>(out - start);
+    return records ? Pipe::kRecords : Pipe::kPlain;
 }
 
 }  // namespace
@@ -378,8 +255,6 @@ int RunTransfer(TransferPlan plan) {
 
     uint32_t blockSize = pipe == Pipe::kPlain ? kPlainBlock : kRecordBlock;
     std::vector<unsigned char> block(blockSize);
-    // Pipe::kUnframed: the records with their line ends
-    std::vector<unsigned char> lines(pipe == Pipe::kUnframed ? UnframedRoom(blockSize) : 0);
     // A pipe's size is unknown: the bar then counts the bytes read.
     Progress progress(inputFacts.kind == FileKind::kRegular ? inputFacts.size : 0, plan.progress);
     uint64_t consumed = 0;
@@ -401,10 +276,6 @@ int RunTransfer(TransferPlan plan) {
         if (got == 0) break;
         if (standardIn != nullptr) progress.Update(consumed += got);
         const unsigned char *data = block.data();
-        if (pipe == Pipe::kUnframed) {
-            got = static_cast<uint32_t>(Unframe(block.data(), got, plan, lines.data()));
-            data = lines.data();
-        }
         if (standardOut != nullptr) {
             if (std::fwrite(data, 1, got, standardOut) != got) {
                 std::fprintf(stderr, "kxfile: standard output: write error\n");

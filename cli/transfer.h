@@ -38,11 +38,6 @@ struct TransferPlan {
     // Where the transfer leaves the number of characters the target set
     // lacks, when it counted them (--report, --strict); nullptr: nowhere.
     uint64_t *lossCount = nullptr;
-    // Set by the transfer when it frames records off itself: their line end,
-    // and the single-byte table their data go through, as a table of pairs
-    // (empty: the data pass unchanged).
-    std::string recordEnd;
-    std::vector<uint16_t> recordPairs;
 };
 
 // Runs the transfer; returns the exit code (0, or 1 with a message printed).

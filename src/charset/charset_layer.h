@@ -113,6 +113,7 @@ struct CharsetState {
     uint16_t upperSet;                          // write: the set of host bytes 0x80-0xFF
     uint16_t lowerSet;                          // write: the set of host bytes 0x00-0x7F, 0 for single-byte
     UnicodeCoding unicode;                      // with kStateUnicode
+    uint8_t printableAsItself;                  // 1 when the bytes 0x20-0x7E are written as themselves
 };
 
 // A new record for translating `from` into `to` with the CSF_* options and a
@@ -297,6 +298,25 @@ int CharsetWrite(FileHandle *handle, const void *buffer, uint32_t length, uint32
 // one CharsetPutValue per byte would, runs of them as blocks where the layer
 // allows; false after a failure (recorded). Not in memory mode.
 bool CharsetPutBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length);
+
+// A whole record and its record end in one step, as CharsetPutBytes and a
+// CharsetPutValue of the record end would put them: the record's `length`
+// bytes converted straight into the stream's buffer (through the single-byte
+// block path's table, or as whole UTF-8 characters), then handed to the text
+// layer with TextPutRecordInPlace. The caller has checked that the stream is
+// writing with room for at least two bytes. False, with nothing put and the
+// layer as it was, when the block paths cannot take the record whole now
+// (another kind of conversion, a character that needs the value path, too
+// little room in the buffer, a byte the text layer works on).
+bool CharsetPutRecordInPlace(FileHandle *handle, const uint8_t *bytes, uint32_t length);
+
+// Whether CharsetPutRecordInPlace may take records now and writes printable
+// ASCII (0x20-0x7E) as itself: the layer above may then hand such a record
+// to TextPutPrintableRecord itself, and call CharsetRecordsEnded after it
+// (before anything else reaches this layer). It stays so while only records
+// go below that way.
+bool CharsetPassesPrintable(const FileHandle *handle);
+void CharsetRecordsEnded(FileHandle *handle);
 
 // ---- Buffers and file names in memory ----
 

@@ -55,6 +55,18 @@ ErrorCode BuildCharsetState(uint16_t from, uint16_t to, uint32_t options, uint32
     if (options & CSF_NATIONAL_TARGET)
         charset::ApplyNationalSet(s->table, &s->deadKeyMode, from, to, options, variant);
 
+    // Printable ASCII written as itself: through the table, or from a
+    // single-byte set into UTF-8 and from UTF-8 into a single-byte set.
+    const UnicodeCoding &u = s->unicode;
+    s->printableAsItself = 1;
+    for (uint32_t c = 0x20; c < 0x7F; ++c) {
+        if (!(s->stateFlags & CSF_ACTIVE)) break;
+        const bool same = !(s->stateFlags & kStateUnicode) ? s->table[c] == c
+                          : u.fromKind == kCodingSingleByte && u.toKind == kCodingUtf8 ? u.fromValues[c] == c
+                          : u.fromKind == kCodingUtf8 && u.toKind == kCodingSingleByte ? u.lowCodes[c] == c
+                                                                                       : false;
+        if (!same) s->printableAsItself = 0;
+    }
     *out = s;
     return err::kNone;
 }

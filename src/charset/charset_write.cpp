@@ -103,6 +103,59 @@ bool CharsetPutBytes(FileHandle *handle, const uint8_t *in, uint32_t length) {
     return true;
 }
 
+namespace {
+
+// The conditions of CharsetPutRecordInPlace: the single-byte block path's,
+// or the UTF-8 block path's over any layer below, with no character begun
+// and no byte-order mark due.
+bool RecordBlocks(const CharsetState &s, bool unicode) {
+    return unicode ? BlockPaths() && s.bufferCursor == nullptr && s.unicode.decoder.need == 0 &&
+                         !s.unicode.dropBom && !s.unicode.writeBom
+                   : PlainBlocks(s);
+}
+
+bool UnicodeActive(const CharsetState &s) {
+    return (s.stateFlags & (kStateUnicode | CSF_ACTIVE)) == (kStateUnicode | CSF_ACTIVE);
+}
+
+}  // namespace
+
+bool CharsetPassesPrintable(const FileHandle *handle) {
+    const CharsetState &s = *handle->charset;
+    return s.printableAsItself && RecordBlocks(s, UnicodeActive(s));
+}
+
+void CharsetRecordsEnded(FileHandle *handle) {
+    // What a record end does to the layer (CharsetPutValue): a UTF-8 sequence
+    // cannot be open here; a single-byte table forgets a dead key.
+    CharsetState &s = *handle->charset;
+    if (!UnicodeActive(s)) {
+        s.outputQueue[0] = 0;
+        s.shiftState = 0;
+    }
+}
+
+bool CharsetPutRecordInPlace(FileHandle *handle, const uint8_t *in, uint32_t length) {
+    CharsetState &s = *handle->charset;
+    BufferedStream *stream = handle->stream;
+    const uint32_t room = stream->count - 2;  // the record end's room kept
+    const bool unicode = UnicodeActive(s);
+    if (!RecordBlocks(s, unicode)) return false;
+    bool put;
+    if (!unicode) {
+        if (length > room) return false;
+        TranslateBytes(in, stream->cursor, length, (s.stateFlags & CSF_ACTIVE) ? s.table : nullptr);
+        put = TextPutRecordInPlace(handle, length);
+    } else {
+        // Whole characters only: the block stops before a sequence cut short,
+        // an ill-formed one, a character the target lacks.
+        const UnicodeBlock block = ConvertUnicodeBlock(s.unicode, in, length, stream->cursor, room);
+        put = block.taken == length && TextPutRecordInPlace(handle, block.stored);
+    }
+    if (put) CharsetRecordsEnded(handle);
+    return put;
+}
+
 bool TakeDeadKey(CharsetState &s, uint16_t &v) {
     if (uint16_t pending = PendingDeadKey(s)) {
         // The letter after a dead key: joined when the pair has a code,

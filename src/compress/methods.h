@@ -35,16 +35,18 @@ inline int ValueFromBelow(FileHandle *handle) {
 // a byte in the stream's buffer that the text layer (in its normal phase)
 // passes unchanged, any byte above Ctrl-Z but 0xFF, or any byte at all without
 // the text layer. Such a byte is taken straight from the buffer through a
-// cursor held here, as TextGetValue's or GetByte's inline half would take it;
-// every other value comes from ValueFromBelow, after Commit has written the
-// cursor back. The values are those of ValueFromBelow, one for one.
+// cursor held here, as TextGetValue's or GetByte's inline half would take it,
+// and so is a line end that the text layer reads as one record end
+// (TakeLineEnd); every other value comes from ValueFromBelow, after Commit
+// has written the cursor back. The values are those of ValueFromBelow, one
+// for one.
 //
 // Entry conditions of the block path, decided at each Reload: the block-path
 // switch is on, the character-set layer is off, and the text layer (when on)
 // is in its normal phase (TextPlainRuleNow). Commit before anything else looks
 // at the stream or the text layer: it hands the bytes taken to the text layer
-// (TextTakePlainBytes) or the stream (SkipBuffered), as the inline halves take
-// them byte by byte.
+// (TextTakePlainBytes, or TextTakeLines after a line end) or the stream
+// (SkipBuffered), as TextGetValue or GetByte would take them value by value.
 class BelowReader {
 public:
     explicit BelowReader(FileHandle *handle) : handle_(handle) { Reload(); }
@@ -106,23 +108,47 @@ public:
         return n;
     }
 
-    // A CR LF at the cursor that the text layer reads as one record end
-    // (CR LF ends records, a CR alone neither ends one nor becomes CR LF):
-    // taken whole, with the column back at 0, as TextGetValue takes it. False,
-    // taking nothing, when anything else stands at the cursor.
-    bool TakeCrLf() {
-        if (!crLfEndsRecord_ || Left() < 2 || at_[0] != textchar::kCR || at_[1] != textchar::kLF) return false;
-        Commit();
-        TextTakeCrLf(handle_);
-        start_ = at_ = at_ + 2;
+    // A line end at the cursor that the text layer reads as one record end
+    // (TextPlainRule): taken, with the column back at 0 from there, as
+    // TextGetValue takes it. False, taking nothing, when anything else stands
+    // at the cursor.
+    bool TakeLineEnd() {
+        const uint32_t ending = LineEndAt(0);
+        if (ending == 0) return false;
+        TakeLine(0, ending);
         return true;
+    }
+
+    // Whether whole lines may be taken at the cursor: the block path is on
+    // over the text layer, and some line end ends records.
+    bool TakesLines() const { return scanByWords_ && (lfEndsRecord_ || crEndsRecord_ || crLfEndsRecord_); }
+    // The length of the line end that TakeLineEnd would take `offset` bytes
+    // past the cursor (within Left()), or 0.
+    uint32_t LineEndAt(uint32_t offset) const {
+        if (offset >= Left()) return 0;
+        const uint8_t c = at_[offset];
+        if (c == textchar::kLF) return lfEndsRecord_ ? 1 : 0;
+        if (c != textchar::kCR) return 0;
+        if (crEndsRecord_) return 1;
+        return crLfEndsRecord_ && offset + 1 < Left() && at_[offset + 1] == textchar::kLF ? 2 : 0;
+    }
+    // Takes `n` plain bytes and the line end of `ending` bytes after them.
+    void TakeLine(uint32_t n, uint32_t ending) {
+        at_ += n + ending;
+        lineStart_ = at_;
     }
 
     void Commit() {
         auto taken = static_cast<uint32_t>(at_ - start_);
         if (taken == 0) return;
-        if (handle_->flags & kLayerText) TextTakePlainBytes(handle_, taken);
-        else SkipBuffered(handle_->stream, taken);
+        if (lineStart_ != nullptr) {
+            TextTakeLines(handle_, taken, static_cast<uint32_t>(at_ - lineStart_));
+            lineStart_ = nullptr;
+        } else if (handle_->flags & kLayerText) {
+            TextTakePlainBytes(handle_, taken);
+        } else {
+            SkipBuffered(handle_->stream, taken);
+        }
         start_ = at_;
     }
 
@@ -132,7 +158,8 @@ private:
     void Reload() {
         BufferedStream *stream = handle_->stream;
         start_ = at_ = end_ = stream->cursor;
-        crLfEndsRecord_ = everyBytePlain_ = scanByWords_ = false;
+        lineStart_ = nullptr;
+        lfEndsRecord_ = crEndsRecord_ = crLfEndsRecord_ = everyBytePlain_ = scanByWords_ = false;
         if (!BlockPaths() || (handle_->flags & kLayerCharset)) return;
         if (handle_->flags & kLayerText) {
             const TextPlainRule rule = TextPlainRuleNow(handle_);
@@ -140,6 +167,8 @@ private:
             plainLow_ = kTextPlainLow;  // 27-254: above Ctrl-Z, not 0xFF
             plainSpan_ = textchar::kFF - plainLow_;
             scanByWords_ = true;
+            lfEndsRecord_ = rule.lfEndsRecord;
+            crEndsRecord_ = rule.crEndsRecord;
             crLfEndsRecord_ = rule.crLfEndsRecord;
         } else {
             plainLow_ = 0;
@@ -155,7 +184,12 @@ private:
     const uint8_t *end_ = nullptr;
     uint32_t plainLow_ = 0;  // the block path takes the bytes b with b - plainLow_ < plainSpan_
     uint32_t plainSpan_ = 0;
-    bool crLfEndsRecord_ = false;  // TakeCrLf may take a CR LF
+    // The line ends TakeLineEnd may take (TextPlainRule).
+    bool lfEndsRecord_ = false;
+    bool crEndsRecord_ = false;
+    bool crLfEndsRecord_ = false;
+    // After the last line end taken since the last Commit; null when none was.
+    const uint8_t *lineStart_ = nullptr;
     // What PlainRun tests, decided once per Reload rather than per call from
     // the two fields above (which the compiler may read as one 64-bit word
     // just after storing them as two halves, a stall on every call).

@@ -93,6 +93,37 @@ int ReadAhead(BelowReader &below, RecordState &state, int32_t &length) {
     return 1;
 }
 
+// The block path of record-mode reads for lines: whole records, each a run of
+// plain bytes and the line end that ends it, framed into `out` while it has
+// room (`room`, even) and the stream's buffer holds them, as the value path
+// would frame them; the bytes stored, an even number. It stops before a line that needs anything more (a byte the
+// text layer works on, the end of the stream's buffer, the longest record),
+// which the value path then takes from its start.
+//
+// Entry conditions: no record open, nothing held, and BelowReader::TakesLines
+// (the block-path switch on, no character-set layer, the text layer in its
+// normal phase with a line end that ends records).
+uint32_t FrameWholeLines(BelowReader &below, uint8_t *out, uint32_t room) {
+    uint32_t stored = 0;
+    while (room - stored > kPrefixSize) {
+        uint32_t limit = room - stored - kPrefixSize;
+        if (limit > below.Left()) limit = below.Left();
+        if (limit > static_cast<uint32_t>(kLongestRecord)) limit = kLongestRecord;
+        uint8_t *record = out + stored;
+        const uint32_t n = bytescan::CopyUntilBelowOrFF(below.Cursor(), record + kPrefixSize, limit, below.PlainLow());
+        const uint32_t ending = below.LineEndAt(n);
+        // As the value path, which leaves a record whose data fill the room
+        // open for the next read.
+        if (ending == 0 || kPrefixSize + n >= room - stored) break;
+        const uint32_t frame = kPrefixSize + n + (n & 1);
+        StorePrefix(record, n);
+        if (n & 1) record[frame - 1] = 0;
+        stored += frame;
+        below.TakeLine(n, ending);
+    }
+    return stored;
+}
+
 // One read's framing into `buffer`, whose length it rounds down to an even
 // number of bytes, the values from below taken through `below`.
 int ReadRecords(RecordState &state, BelowReader &below, uint8_t *buffer, uint32_t length,
@@ -116,6 +147,12 @@ int ReadRecords(RecordState &state, BelowReader &below, uint8_t *buffer, uint32_
     uint32_t prefixAt = 0;  // where the open record's prefix stands (not in continuation)
 
     while (usable > 0) {
+        if (recordLength < 0 && HoldEmpty(state) && below.TakesLines()) {
+            const uint32_t framed = FrameWholeLines(below, buffer + stored, usable);
+            stored += framed;
+            usable -= framed;
+            if (usable == 0) break;
+        }
         if (recordLength < 0) {
             prefixAt = stored;
             stored += kPrefixSize;
@@ -140,7 +177,7 @@ int ReadRecords(RecordState &state, BelowReader &below, uint8_t *buffer, uint32_
             // next, without asking for a run again.
             if (usable == 0) break;
         }
-        int v = HoldEmpty(state) && below.TakeCrLf() ? kValueRecordEnd : NextValue(below, state);
+        int v = HoldEmpty(state) && below.TakeLineEnd() ? kValueRecordEnd : NextValue(below, state);
         if (v == kStreamError) return FailRead(state, before);
         if (v != kStreamEnd && v != kValueRecordEnd) {
             if (!continuation) {
@@ -251,8 +288,59 @@ int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *c
     return 1;
 }
 
+namespace {
+
+// The block path of record-mode writes: each record whose whole frame stands
+// in the caller's buffer goes below in one step, its data and its record end,
+// with the same bytes and layer state as the value-at-a-time path's one
+// PutBytesBelow and one PutBelow of the record end. `at` and `done` advance
+// past the frames taken; the first frame it does not take (cut off by the
+// buffer's end, a 0xFFFF or too long a prefix, or refused below) is left to
+// the step-by-step path, which flushes the stream's buffer as needed.
+//
+// Entry conditions: the block-path switch is on; the stream is writing with
+// room in its buffer for the record's output and a two-byte line end; the
+// character-set layer is off, or on with its single-byte block path or UTF-8
+// block path (CharsetPutRecordInPlace; CharsetPassesPrintable for printable
+// ASCII it writes as itself, copied straight below); the text layer is off,
+// or in its normal phase and would store every byte of the record's output
+// unchanged (TextPutRecordInPlace, TextPutPrintableRecord).
+void PutRecordsInPlace(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint32_t &at, uint32_t &done) {
+    BufferedStream *stream = handle->stream;
+    if (!BlockPaths() || !CanWriteNow(stream)) return;
+    const bool charset = (handle->flags & kLayerCharset) != 0;
+    const bool printable = !charset || CharsetPassesPrintable(handle);
+    bool charsetOwed = false;  // records went past the character-set layer
+    while (length - at >= kPrefixSize) {
+        const uint32_t prefix = buffer[at] | (buffer[at + 1] << 8);
+        const uint32_t frame = kPrefixSize + prefix + (prefix & 1);
+        if (prefix > kLargestPrefix || length - at < frame) break;
+        const uint8_t *data = buffer + at + kPrefixSize;
+        if (printable && TextPutPrintableRecord(handle, data, length - at - kPrefixSize, prefix)) {
+            charsetOwed = charset;
+        } else {
+            if (charsetOwed) CharsetRecordsEnded(handle);
+            charsetOwed = false;
+            if (stream->count < 2) break;
+            if (charset) {
+                if (!CharsetPutRecordInPlace(handle, data, prefix)) break;
+            } else {
+                if (prefix > stream->count - 2) break;
+                std::memcpy(stream->cursor, data, prefix);
+                if (!TextPutRecordInPlace(handle, prefix)) break;
+            }
+        }
+        at += frame;
+        done += prefix + 1;
+    }
+    if (charsetOwed) CharsetRecordsEnded(handle);
+}
+
+}  // namespace
+
 // Takes the framed bytes apart one step at a time, so that a write may end at
-// any byte and the next one go on from there. The count is that of the values
+// any byte and the next one go on from there; a whole frame that the block
+// path can take goes below in one step. The count is that of the values
 // passed down: the data bytes and one per record end. A failed write leaves
 // the state as after the last step it completed.
 int RecordWrite(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint32_t *count) {
@@ -261,6 +349,8 @@ int RecordWrite(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint
     while (at < length && state.writeStep != kRecordsEnded) {
         switch (state.writeStep) {
         case kRecordPrefixLow:
+            PutRecordsInPlace(handle, buffer, length, at, done);
+            if (at == length) break;
             state.prefixLow = buffer[at++];
             state.writeStep = kRecordPrefixHigh;
             break;

@@ -139,4 +139,31 @@ inline uint32_t CopyAsciiUntil(const uint8_t *from, uint8_t *to, uint32_t limit,
     return n;
 }
 
+// Copies `n` bytes from `from` to `to` while they are printable ASCII (0x20
+// to 0x7E): true when all of them were (else `to` holds an unspecified part
+// of them). `readable` bytes (at least n) may be read at `from`; `to` may be
+// written up to n + 16 bytes, beyond the count, where sixteen bytes are
+// looked at and stored at once (the lanes beyond n not looked at).
+inline bool CopyPrintable(const uint8_t *from, uint32_t readable, uint8_t *to, uint32_t n) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const Bytes16 x(from + i);
+        if ((x.OutsideLowToAscii(0x20) | x.Equal(0x7F)) != 0) return false;
+        x.Store(to + i);
+    }
+    if (i == n) return true;
+    if (i + 16 <= readable) {
+        const Bytes16 x(from + i);
+        x.Store(to + i);
+        return ((x.OutsideLowToAscii(0x20) | x.Equal(0x7F)) & ((1u << (n - i)) - 1)) == 0;
+    }
+#endif
+    for (; i < n; ++i) {
+        if (from[i] < 0x20 || from[i] > 0x7E) return false;
+        to[i] = from[i];
+    }
+    return true;
+}
+
 }  // namespace kx::bytescan

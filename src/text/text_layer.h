@@ -86,21 +86,26 @@ inline uint16_t TextGetValue(FileHandle *handle) {
 // ---- The block path of a layer above ----
 // A layer above may take bytes straight from the stream's buffer where the
 // text layer would pass them on unchanged, one value each: in the normal
-// phase, the bytes from kTextPlainLow up but 0xFF. It takes them through
-// TextTakePlainBytes and TextTakeCrLf, which keep the layer's column.
+// phase, the bytes from kTextPlainLow up but 0xFF. It may also take the line
+// ends that TextGetValue turns into one record end each, as TextPlainRule
+// says. It takes them through TextTakePlainBytes and TextTakeLines, which
+// keep the layer's column.
 constexpr uint8_t kTextPlainLow = 27;  // above Ctrl-Z
 
 struct TextPlainRule {
     bool plainBytes;      // the normal phase: plain bytes may be taken now
+    bool lfEndsRecord;    // an LF is one record end
+    bool crEndsRecord;    // a CR is one record end
     bool crLfEndsRecord;  // CR LF ends records, a CR alone neither ends one nor
-                          // becomes CR LF: TextTakeCrLf may take a CR LF
+                          // becomes CR LF: a CR LF is one record end
 };
 
 inline TextPlainRule TextPlainRuleNow(const FileHandle *handle) {
     const TextFields &t = handle->text->work;
-    if (t.phase != kTextNormal) return {false, false};
-    return {true, (t.options & TXT_READ_CRLF_ENDS_RECORD) &&
-                      !(t.options & (TXT_READ_CR_ENDS_RECORD | TXT_READ_CR_TO_CRLF))};
+    if (t.phase != kTextNormal) return {false, false, false, false};
+    return {true, (t.options & TXT_READ_LF_ENDS_RECORD) != 0, (t.options & TXT_READ_CR_ENDS_RECORD) != 0,
+            (t.options & TXT_READ_CRLF_ENDS_RECORD) &&
+                !(t.options & (TXT_READ_CR_ENDS_RECORD | TXT_READ_CR_TO_CRLF))};
 }
 
 // Takes `n` plain bytes at the stream's cursor, as n TextGetValue calls would.
@@ -109,11 +114,13 @@ inline void TextTakePlainBytes(FileHandle *handle, uint32_t n) {
     handle->text->work.column = static_cast<uint16_t>(handle->text->work.column + n);
 }
 
-// Takes the CR LF at the stream's cursor as the one record end TextGetValue
-// makes of it when TextPlainRule says so.
-inline void TextTakeCrLf(FileHandle *handle) {
-    SkipBuffered(handle->stream, 2);
-    handle->text->work.column = 0;
+// Takes `n` bytes at the stream's cursor that are plain bytes and line ends
+// taken as TextPlainRule allows, the last line end followed by `column`
+// plain bytes: as TextGetValue takes them, which puts the column at 0 at
+// each line end.
+inline void TextTakeLines(FileHandle *handle, uint32_t n, uint32_t column) {
+    SkipBuffered(handle->stream, n);
+    handle->text->work.column = static_cast<uint16_t>(column);
 }
 
 // The bytes TextPutValue looks at twice: tab, LF, CR, space, '"', '\'', '.'.
@@ -148,6 +155,23 @@ inline uint16_t TextPutValue(FileHandle *handle, uint16_t value) {
 // per byte would. The bytes written in `taken`; 0 after the stream recorded a
 // failure.
 int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length, uint32_t *taken);
+
+// A whole record of a layer above in one step: that layer has stored the
+// record's `length` data bytes at the stream's cursor, in a writing stream
+// whose buffer has room for them and two bytes more. When the text layer
+// would store each of them unchanged (TextPutPlainBytes would take them all),
+// they are taken and the record end is written as TextPutValue writes it:
+// true. Otherwise nothing is taken (the bytes at the cursor are left to be
+// overwritten): false. With the text layer off the bytes are taken and the
+// record end is the stream's 0xFF.
+bool TextPutRecordInPlace(FileHandle *handle, uint32_t length);
+
+// TextPutRecordInPlace for a record of printable ASCII that the layer above
+// passes unchanged: its `length` bytes at `bytes` (of which `readable` may be
+// read) are copied into the writing stream's buffer and looked at once. False,
+// with nothing put, when a byte is not printable, the buffer has too little
+// room or the text layer collects spaces.
+bool TextPutPrintableRecord(FileHandle *handle, const uint8_t *bytes, uint32_t readable, uint32_t length);
 
 // Writes the collected run of spaces as tabs and spaces up to the tab stops.
 // False after the stream recorded a failure.

@@ -32,6 +32,41 @@ bool WriteCollectedSpaces(FileHandle *handle, TextFields &t) {
     return true;
 }
 
+// A record end in the normal phase: written as the options' line end (or
+// 0xFF when they name none); the value TextPutValue returns for it.
+[[gnu::always_inline]] inline uint16_t WriteRecordEnd(FileHandle *handle, TextFields &t) {
+    const uint16_t options = t.options;
+    ++t.recordsWritten;
+    t.column = 0;
+    t.inQuotes = 0;
+    uint8_t end[2] = {kCR, kLF};
+    uint32_t n = 1;
+    if (options & TXT_WRITE_RECORD_CR) {
+    } else if (options & TXT_WRITE_RECORD_LF) {
+        end[0] = kLF;
+    } else if (options & TXT_WRITE_RECORD_CRLF) {
+        n = 2;
+    } else if (options & TXT_WRITE_RECORD_NOTHING) {
+        return kValueRecordEnd;
+    } else {
+        end[0] = kFF;
+    }
+    const uint8_t last = end[n - 1];
+    BufferedStream *stream = handle->stream;
+    const bool room = stream->count >= 2;
+    if (room) {  // the line end stored at once
+        std::memcpy(stream->cursor, end, 2);
+        stream->cursor += n;
+        stream->count -= n;
+    } else if (n == 2 && !Put(handle, kCR)) {
+        return kValueError;
+    }
+    t.lastWasCR = last == kCR ? 1 : 0;
+    t.minRun = 1;
+    if (!room && !Put(handle, last)) return kValueError;
+    return last;
+}
+
 }  // namespace
 
 bool TabCompress(FileHandle *handle) {
@@ -83,22 +118,7 @@ uint16_t TextPutValueSlow(FileHandle *handle, uint16_t v) {
         ++t.column;
         break;
     case kValueRecordEnd:
-        ++t.recordsWritten;
-        t.column = 0;
-        t.inQuotes = 0;
-        if (options & TXT_WRITE_RECORD_CR) {
-            byte = kCR;
-        } else if (options & TXT_WRITE_RECORD_LF) {
-            byte = kLF;
-        } else if (options & TXT_WRITE_RECORD_CRLF) {
-            if (!Put(handle, kCR)) return kValueError;
-            byte = kLF;
-        } else if (options & TXT_WRITE_RECORD_NOTHING) {
-            return kValueRecordEnd;
-        } else {
-            byte = kFF;
-        }
-        break;
+        return WriteRecordEnd(handle, t);
     case kLF:
         t.column = 0;
         t.inQuotes = 0;
@@ -213,6 +233,56 @@ PlainRun ScanPlainRun(const uint8_t *bytes, uint32_t length, bool collecting) {
 
 }  // namespace
 
+namespace {
+
+// The fields that `written` plain bytes (a '"' or '\'' among them when
+// `quote`) set as TextPutValue writes them one by one; the last one decides.
+void SettlePlain(TextFields &t, const uint8_t *bytes, uint32_t written, bool quote) {
+    if (written == 0) return;
+    t.column = static_cast<uint16_t>(t.column + written);
+    t.lastWasCR = 0;
+    t.minRun = bytes[written - 1] == kPeriod ? 2 : 1;
+    if (quote) t.inQuotes = 1;
+}
+
+// The stream's cursor past `length` bytes stored there, then the record end.
+bool EndRecordInPlace(FileHandle *handle, uint32_t length) {
+    BufferedStream *stream = handle->stream;
+    stream->cursor += length;
+    stream->count -= length;
+    if (!(handle->flags & kLayerText)) return PutByte(stream, kFF) != kStreamError;
+    return WriteRecordEnd(handle, handle->text->work) != kValueError;
+}
+
+bool CollectsSpaces(const TextFields &t) { return (t.options & (TXT_SPACES_TO_TABS | TXT_STRIP_TRAILING_SPACES)) != 0; }
+
+}  // namespace
+
+bool TextPutRecordInPlace(FileHandle *handle, uint32_t length) {
+    if (handle->flags & kLayerText) {
+        TextFields &t = handle->text->work;
+        if (t.phase != kTextNormal) return false;
+        const uint8_t *bytes = handle->stream->cursor;
+        const PlainRun run = ScanPlainRun(bytes, length, CollectsSpaces(t));
+        if (run.length != length) return false;
+        SettlePlain(t, bytes, length, run.quote);
+    }
+    return EndRecordInPlace(handle, length);
+}
+
+bool TextPutPrintableRecord(FileHandle *handle, const uint8_t *bytes, uint32_t readable, uint32_t length) {
+    BufferedStream *stream = handle->stream;
+    // Room for the copy's last sixteen bytes and the record end.
+    if (stream->count < length + 18) return false;
+    TextFields *t = (handle->flags & kLayerText) ? &handle->text->work : nullptr;
+    // Printable ASCII holds no tab, LF or CR, but it may hold spaces.
+    if (t != nullptr && (t->phase != kTextNormal || CollectsSpaces(*t))) return false;
+    if (!bytescan::CopyPrintable(bytes, readable, stream->cursor, length)) return false;
+    // The record end puts inQuotes back to 0: the quotes need not be sought.
+    if (t != nullptr) SettlePlain(*t, bytes, length, false);
+    return EndRecordInPlace(handle, length);
+}
+
 int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length, uint32_t *taken) {
     TextFields &t = handle->text->work;
     BufferedStream *stream = handle->stream;
@@ -221,14 +291,7 @@ int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length,
     const bool collecting = (t.options & (TXT_SPACES_TO_TABS | TXT_STRIP_TRAILING_SPACES)) != 0;
     const PlainRun run = ScanPlainRun(bytes, length, collecting);
     const uint32_t n = run.length;
-    // Each byte would set these as it is written; the run's last byte decides.
-    auto settle = [&](uint32_t written, bool quote) {
-        if (written == 0) return;
-        t.column = static_cast<uint16_t>(t.column + written);
-        t.lastWasCR = 0;
-        t.minRun = bytes[written - 1] == kPeriod ? 2 : 1;
-        if (quote) t.inQuotes = 1;
-    };
+    auto settle = [&](uint32_t written, bool quote) { SettlePlain(t, bytes, written, quote); };
     uint32_t done = 0;
     while (done < n) {
         if (stream->count == 0 && FlushBuffer(stream, kStreamEnd) == kStreamError) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/block_paths.h"
@@ -25,6 +26,7 @@ using kxtest::Layers;
 constexpr uint16_t kCp437 = 31;
 constexpr uint16_t kLatin1 = 15;
 constexpr uint16_t kShiftJis = 51;
+constexpr uint16_t kUtf8 = KXCHARSET_UTF8;
 
 // Lines of words with the bytes the layers act on mixed in: single spaces and
 // runs of spaces (some at a line's end), tabs, CR LF, lone CR and LF, Ctrl-Z,
@@ -93,6 +95,7 @@ const TextOptions kTextOptions[] = {
     // nor becomes CR LF.
     {TXT_READ_CRLF_ENDS_RECORD | TXT_READ_CR_ENDS_RECORD, TXT_WRITE_RECORD_CRLF, 8},
     {TXT_READ_CRLF_ENDS_RECORD | TXT_READ_CR_TO_CRLF, TXT_WRITE_RECORD_LF, 8},
+    {TXT_READ_LF_ENDS_RECORD, TXT_WRITE_RECORD_CRLF, 8},
 };
 
 // Everything one way of working gives for one file and one setting.
@@ -191,16 +194,19 @@ TEST_F(BlockPaths, GiveWhatTheValueAtATimePathsGive) {
 }
 
 // The compressors' block paths stop short of a space whose follower they
-// cannot see; reads of every size from 1 to 40 cut the runs at every place.
+// cannot see, and record mode's at a line end; reads of every size from 1 to
+// 40 cut the runs at every place.
 TEST_F(BlockPaths, ReadsOfEverySmallSizeAgree) {
     std::mt19937 random(7);
     WriteFile(Posix('C', "in.bin"), TextLike(random, 3000));
-    for (uint32_t method : {1u, 2u, 4u}) {
+    for (uint32_t method : {1u, 2u, 4u, 32u, 32u}) {
+        const uint32_t lineEnds = method != 32 ? TXT_READ_CRLF_ENDS_RECORD : random() % 2 ? TXT_READ_LF_ENDS_RECORD
+                                                                                        : TXT_READ_CR_ENDS_RECORD;
         for (uint32_t size = 1; size <= 40; ++size) {
             std::string packed[2];
             for (int blocks = 0; blocks < 2; ++blocks) {
                 kx::testing::SetBlockPaths(blocks != 0);
-                KXFILE in = kxtest::OpenReading("C:\\in.bin", {TXT_READ_CRLF_ENDS_RECORD, 8, method});
+                KXFILE in = kxtest::OpenReading("C:\\in.bin", {lineEnds, 8, method});
                 ASSERT_NE(in, nullptr);
                 ASSERT_TRUE(kxtest::ReadAll(in, {size}, packed[blocks]));
                 kxFileClose(in);
@@ -256,6 +262,75 @@ TEST_F(BlockPaths, UnicodePathsGiveWhatTheValuePathsGive) {
             EXPECT_TRUE(both[1] == both[0]) << (both == read ? "read" : "written") << ", first difference at " << at
                                             << ": " << kxtest::ToHex(both[1].substr(at, 12)) << " instead of "
                                             << kxtest::ToHex(both[0].substr(at, 12));
+        }
+    }
+}
+
+// Record-mode writes take each whole frame below in one step where the layers
+// allow: the same file and counts as the value-at-a-time path for records of
+// every kind (empty, odd, 32767 bytes, every byte value, printable, UTF-8
+// whole and cut short), under each line end and write option, through no
+// table, a table and UTF-8 on either side, the framed bytes written whole, in
+// random pieces, and (a small stream) in two pieces split at every offset.
+TEST_F(BlockPaths, RecordWritesAgree) {
+    std::mt19937 random(32);
+    auto frames = [](const std::vector<std::string> &records) {
+        std::string framed;
+        for (const std::string &r : records) {
+            framed += static_cast<char>(r.size() & 0xFF);
+            framed += static_cast<char>(r.size() >> 8);
+            framed += r + std::string(r.size() & 1, '\0');
+        }
+        return framed;
+    };
+    std::vector<std::string> records = {"", "a", "plain \"quoted\" and 'so'.", "x.", "\t tab", "cr\rlf\nend", "cr\r", "\nlf",
+                                        "  trailing  ", "caf\xc3\xa9 \xe2\x82\xac", "cut \xe2\x82", "\xff\xfe",
+                                        std::string(32767, 'q'), std::string(16, 'x'), std::string(17, 'y')};
+    records.emplace_back();
+    for (int c = 0; c < 256; ++c) records.back() += static_cast<char>(c);
+    for (int i = 0; i < 300; ++i) {
+        std::string r(random() % 90, '\0');
+        const bool printable = random() % 4 != 0;
+        for (char &c : r) c = static_cast<char>(printable ? ' ' + random() % 95 : random());
+        records.insert(records.begin() + random() % records.size(), r);
+    }
+    const std::string big = frames(records);
+    const std::string small = frames({"ab", "", "x\xe9y", "cut \xe2", "0123456789abcdefg", "cr\r", "ab", "\nlf"}) + "\xff\xff";
+    const std::vector<uint32_t> pieces = kxtest::MixedSizes(random, 5000);
+
+    const uint32_t writeOptions[] = {TXT_WRITE_RECORD_CR, TXT_WRITE_RECORD_LF, TXT_WRITE_RECORD_CRLF,
+                                     TXT_WRITE_RECORD_NOTHING, TXT_WRITE_RECORD_CRLF | TXT_SPACES_TO_TABS | TXT_TABS,
+                                     TXT_WRITE_RECORD_LF | TXT_STRIP_TRAILING_SPACES,
+                                     TXT_WRITE_RECORD_CR | TXT_WRITE_LF_TO_CRLF | TXT_DROP_CR,
+                                     TXT_WRITE_RECORD_NOTHING | TXT_WRITE_LF_TO_CRLF, 0};
+    const std::pair<uint16_t, uint16_t> sets[] = {{0, 0}, {kCp437, kLatin1}, {kLatin1, kUtf8}, {kUtf8, kCp437}};
+    // The file and the summed counts, the framed bytes written in pieces of
+    // `sizes` in turn (the last one repeated).
+    auto write = [&](bool blocks, const Layers &layers, const std::string &framed, std::vector<uint32_t> sizes) {
+        kx::testing::SetBlockPaths(blocks);
+        KXFILE out = kxtest::CreateWriting("C:\\out.bin", layers);
+        EXPECT_NE(out, nullptr);
+        if (out == nullptr) return std::string("<failed>");
+        uint32_t total = 0;
+        for (size_t at = 0, i = 0; at < framed.size(); ++i) {
+            const auto n = static_cast<uint32_t>(std::min<size_t>(sizes[std::min(i, sizes.size() - 1)], framed.size() - at));
+            uint32_t count = 0;
+            EXPECT_EQ(kxFileWrite(out, framed.data() + at, n, &count), 1);
+            total += count;
+            at += n;
+        }
+        EXPECT_EQ(kxFileClose(out), 1);
+        return ReadFile(Posix('C', "out.bin")) + "/" + std::to_string(total);
+    };
+    for (uint32_t text : writeOptions) {
+        for (const auto &[from, to] : sets) {
+            const Layers layers{text, 8, 32, from, to};
+            SCOPED_TRACE(testing::Message() << "write options " << text << ", from " << from << " to " << to);
+            EXPECT_TRUE(write(true, layers, big, {1u << 30}) == write(false, layers, big, {1u << 30}));
+            EXPECT_TRUE(write(true, layers, big, pieces) == write(false, layers, big, pieces));
+            for (uint32_t split = 0; split <= small.size(); ++split)
+                EXPECT_EQ(write(true, layers, small, {split, 1u << 30}), write(false, layers, small, {split, 1u << 30}))
+                    << "split at " << split;
         }
     }
 }
