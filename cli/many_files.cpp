@@ -139,11 +139,21 @@ std::vector<Job> PlanJobs(const ManyFiles &files) {
         for (const fs::path &file : FilesOfTree(path, leaveOut, error)) add(file, file.lexically_relative(path));
         if (!error.empty()) jobs.push_back({given, given, error});
     }
-    // Two inputs that would write one target: the first one gets it.
+    // Two inputs that would write one target: the first one gets it. A
+    // target's directory is made canonical once for all its files; a target
+    // that is a link is followed on its own.
     std::map<fs::path, std::string> targets;
+    std::map<fs::path, fs::path> directories;
     for (Job &job : jobs) {
         if (!job.refused.empty()) continue;
-        fs::path target = fs::weakly_canonical(job.output, ignored);
+        fs::path output = job.output, target;
+        if (fs::is_symlink(fs::symlink_status(output, ignored))) {
+            target = fs::weakly_canonical(output, ignored);
+        } else {
+            auto [directory, added] = directories.try_emplace(output.parent_path());
+            if (added) directory->second = fs::weakly_canonical(output.parent_path().empty() ? fs::path(".") : output.parent_path(), ignored);
+            target = directory->second / output.filename();
+        }
         auto [where, added] = targets.emplace(target, job.input);
         if (!added) job.refused = "has the same target " + job.output + " as " + where->second;
     }
