@@ -22,7 +22,7 @@ void ReportSystemError(const std::string &what, int error) {
 #ifdef _WIN32
 
 // The file system finds names without regard to case itself.
-std::string ReachedPath(const std::string &path) { return path; }
+std::string ReachedPath(const std::string &path, bool) { return path; }
 
 bool IsSymbolicLink(const std::string &) { return false; }
 
@@ -99,12 +99,13 @@ std::string FoundWithoutCase(const std::string &path) {
 
 }  // namespace
 
-std::string ReachedPath(const std::string &path) {
+std::string ReachedPath(const std::string &path, bool searchCase) {
     std::string reached = path;
     // As many links as the system follows in one open.
     for (int links = 0; links < 40; ++links) {
         struct stat info;
         if (::lstat(reached.c_str(), &info) != 0) {
+            if (links == 0 && !searchCase) return reached;
             std::string found = FoundWithoutCase(reached);
             if (found.empty() || found == reached || ::lstat(found.c_str(), &info) != 0) return reached;
             reached = found;

@@ -35,8 +35,10 @@ struct FileFacts {
 // The path of the file that the library reaches for `path`: symbolic links
 // followed to their end, and a name missing as spelled found as the library
 // finds it, component by component without regard to case. `path` itself
-// when nothing is there.
-std::string ReachedPath(const std::string &path);
+// when nothing is there. searchCase false: `path` itself, when missing, is
+// not searched for (its caller knows that no other spelling exists); the
+// files its links lead to still are.
+std::string ReachedPath(const std::string &path, bool searchCase = true);
 
 // Whether the path itself is a symbolic link (never on Windows).
 bool IsSymbolicLink(const std::string &path);

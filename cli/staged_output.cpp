@@ -140,7 +140,7 @@ std::string StagedOutput::Begin(const std::string &target, const OutputRequest &
         if (staged_.empty()) return "";
         undo.path = staged_;
     } else {
-        target_ = ReachedPath(target);
+        target_ = ReachedPath(target, !request.exactName);
         FileFacts facts = Examine(target_);
         if (facts.error != 0) return Refuse(std::strerror(facts.error));
         if (facts.kind == FileKind::kDirectory) return Refuse(std::strerror(EISDIR));

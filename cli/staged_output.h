@@ -24,6 +24,10 @@ struct OutputRequest {
     // whole before it is replaced); appending to the input never may.
     bool mayReplaceInput = true;
     FileFacts input;  // the input's facts (kMissing: none to compare)
+    // The target's spelling is the only one in its directory without regard
+    // to case (the caller listed it): a missing target is created as spelled,
+    // without reading the directory again.
+    bool exactName = false;
 };
 
 class StagedOutput {

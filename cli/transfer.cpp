@@ -234,7 +234,7 @@ int RunTransfer(TransferPlan plan) {
         if (!CheckStandardOutput(inputFacts)) return 1;
         standardOut = stdout;
     } else {
-        OutputRequest request{plan.append, plan.keepPartial, plan.mayReplaceInput, inputFacts};
+        OutputRequest request{plan.append, plan.keepPartial, plan.mayReplaceInput, inputFacts, plan.outputNameExact};
         NameBuffer name;
         if (!name.Set(staged.Begin(plan.output, request))) return 1;
         if (staged.Appending()) out.file = kxFileAppend(name.text, plan.skipCtrlZ, 1);

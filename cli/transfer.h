@@ -29,6 +29,9 @@ struct TransferPlan {
     HandleLayers reader, writer;
     bool append = false, skipCtrlZ = false, keepPartial = false;
     bool mayReplaceInput = true;  // false: an output that is the input is refused (copy)
+    // The output's spelling is known to be the only one of its directory
+    // without regard to case, so a missing output is not searched for.
+    bool outputNameExact = false;
     bool report = false, strict = false;
     bool detect = false;  // the from set is detected from the input
     std::optional<uint16_t> detectFallback;  // --from with --detect: the set when detection cannot decide

@@ -98,6 +98,8 @@ printf 'x%.0s' $(seq 1 40000) > tree/sub/long.txt   # one record too long
 printf '\r\n' >> tree/sub/long.txt
 options=(-f cp437 -t latin1 --records crlf --write-records lf)
 for j in 1 2; do
+  # A target there already under another case is the one written.
+  mkdir "out$j" && echo old > "out$j/F5.TXT"
   run convert "${options[@]}" -r tree --output-dir "out$j" -j "$j"
   expect_status 1 "convert -r --output-dir -j $j with a failing file"
   expect_in "sub/long.txt" err.txt "-j $j: the failing file is named"
@@ -105,11 +107,18 @@ for j in 1 2; do
   expect_in ", 1 failed" err.txt "-j $j: the summary counts the failure"
   expect_missing "out$j/sub/long.txt" "-j $j: the failed file's target"
   expect_no_temporaries "out$j/sub" "-j $j"
+  mv "out$j/F5.TXT" "out$j/f5.txt"
   for f in f1 f2 f3 f4 f5 f6 sub/f1; do
     "$KXFILE" convert "${options[@]}" "tree/$f.txt" alone.txt
     expect_same alone.txt "out$j/$f.txt" "-j $j: $f as converted alone"
   done
 done
+# Each file's loss report whole and in the order of the files, as with -j 1.
+for i in 1 2 3 4 5 6; do printf '\xc9\xcd\xbb %d\r\n' "$i" | cat - "tree/f$i.txt" > "tree/box$i.txt"; done
+"$KXFILE" convert "${options[@]}" --report tree/box*.txt --output-dir reports1 -j 1 2> report1.txt
+"$KXFILE" convert "${options[@]}" --report tree/box*.txt --output-dir reports2 -j 2 2> report2.txt
+expect_same report1.txt report2.txt "--report -j 2"
+rm tree/box*.txt
 cp -r tree inplace
 cp tree/sub/long.txt long-before.txt
 run convert "${options[@]}" --in-place -r inplace

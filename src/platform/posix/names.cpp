@@ -23,16 +23,23 @@ bool IsRefusedCharacter(unsigned char c) {
     return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
 }
 
+bool IsDirectory(const std::string &path) {
+    struct stat info;
+    return ::stat(path.empty() ? "/" : path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // The on-disk spelling of `name` in `directory`: the exact name when it exists,
 // else the entry equal to it without regard to case. When several entries differ
 // only in case (possible on POSIX, never on Windows), the first in byte order is
 // taken, so the choice does not depend on the directory's order. False when
-// there is none.
-bool FindEntry(const std::string &directory, const std::string &name, std::string &found) {
+// there is none. `isDirectory` says whether the entry found is a directory
+// (from the same look-up, where the exact name exists).
+bool FindEntry(const std::string &directory, const std::string &name, std::string &found, bool &isDirectory) {
     struct stat info;
     std::string exact = directory + "/" + name;
     if (::stat(exact.c_str(), &info) == 0) {
         found = name;
+        isDirectory = S_ISDIR(info.st_mode);
         return true;
     }
     DIR *dir = ::opendir(directory.empty() ? "/" : directory.c_str());
@@ -44,12 +51,8 @@ bool FindEntry(const std::string &directory, const std::string &name, std::strin
         any = true;
     }
     ::closedir(dir);
+    if (any) isDirectory = IsDirectory(directory + "/" + found);
     return any;
-}
-
-bool IsDirectory(const std::string &path) {
-    struct stat info;
-    return ::stat(path.empty() ? "/" : path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::vector<std::string> SplitPosix(const std::string &relative) {
@@ -160,6 +163,7 @@ DWORD Resolve(const char *name, Resolved &out) {
     // beyond the given components climbs from the starting directory, never
     // above the volume's root.
     std::vector<std::string> wanted;
+    bool climbed = false;
     for (const char *p = rest; *p;) {
         while (IsSeparator(*p)) ++p;
         const char *end = p;
@@ -176,15 +180,21 @@ DWORD Resolve(const char *name, Resolved &out) {
         }
         if (component.empty() || component == ".") continue;
         if (component == "..") {
-            if (!wanted.empty()) wanted.pop_back();
-            else if (!components.empty()) components.pop_back();
+            if (!wanted.empty()) {
+                wanted.pop_back();
+            } else if (!components.empty()) {
+                components.pop_back();
+                climbed = true;
+            }
             continue;
         }
         wanted.push_back(component);
     }
-    directory = out.place.PosixPath();
-    out.isDirectory = IsDirectory(directory);
-    if (!out.isDirectory) return ERROR_PATH_NOT_FOUND;
+    if (climbed) {  // a directory above the starting one, looked at anew
+        directory = out.place.PosixPath();
+        out.isDirectory = IsDirectory(directory);
+        if (!out.isDirectory) return ERROR_PATH_NOT_FOUND;
+    }
 
     if (!wanted.empty() && IsDeviceName(wanted.back())) {
         components.insert(components.end(), wanted.begin(), wanted.end());
@@ -201,11 +211,10 @@ DWORD Resolve(const char *name, Resolved &out) {
             if (IsRefusedCharacter(c)) return ERROR_INVALID_NAME;
 
         std::string found;
-        if (FindEntry(directory == "/" ? "" : directory, component, found)) {
+        if (FindEntry(directory == "/" ? "" : directory, component, found, out.isDirectory)) {
             components.push_back(found);
             directory = out.place.PosixPath();
             out.exists = true;
-            out.isDirectory = IsDirectory(directory);
         } else {
             if (i + 1 < wanted.size()) return ERROR_PATH_NOT_FOUND;
             components.push_back(component);
