@@ -73,8 +73,11 @@ measure() {  # LABEL COMMAND...
 kx=(-f cp437 -t latin1 --records crlf --write-records lf)
 cd "$work/in"
 half=$(( (count + 1) / 2 ))
-first=$(ls | head -n "$half" | tr '\n' ' ')
-second=$(ls | tail -n +$((half + 1)) | tr '\n' ' ')
+# The halves from the sorted names (a pipe into head would stop ls early,
+# which pipefail takes for a failure).
+names=(*.txt)
+first="${names[*]:0:half}"
+second="${names[*]:half}"
 echo "median of $runs runs; clock seconds, processor seconds (user + system), system seconds:"
 measure "kxfile convert (set and line ends) -j 1" "$kxfile" convert "${kx[@]}" --output-dir ../out -j 1 ./*.txt
 measure "kxfile convert (set and line ends) -j 2" "$kxfile" convert "${kx[@]}" --output-dir ../out -j 2 ./*.txt
