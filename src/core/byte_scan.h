@@ -144,7 +144,7 @@ inline uint32_t CopyAsciiUntil(const uint8_t *from, uint8_t *to, uint32_t limit,
 // of them). `readable` bytes (at least n) may be read at `from`; `to` may be
 // written up to n + 16 bytes, beyond the count, where sixteen bytes are
 // looked at and stored at once (the lanes beyond n not looked at).
-inline bool CopyPrintable(const uint8_t *from, uint32_t readable, uint8_t *to, uint32_t n) {
+inline bool CopyPrintable(const uint8_t *from, [[maybe_unused]] uint32_t readable, uint8_t *to, uint32_t n) {
     uint32_t i = 0;
 #if defined(__SSE2__)
     for (; i + 16 <= n; i += 16) {
