@@ -122,20 +122,31 @@ public:
     // Whether whole lines may be taken at the cursor: the block path is on
     // over the text layer, and some line end ends records.
     bool TakesLines() const { return scanByWords_ && (lfEndsRecord_ || crEndsRecord_ || crLfEndsRecord_); }
+    // The line ends that end records, copied out for a loop of the caller's
+    // own over whole lines (whose stores into bytes could otherwise make the
+    // compiler read this reader's fields again after each one).
+    struct LineEnds {
+        bool lf, cr, crLf;
+        // The length of the line end at `p`, before `end`, or 0.
+        uint32_t At(const uint8_t *p, const uint8_t *end) const {
+            if (p >= end) return 0;
+            if (*p == textchar::kLF) return lf ? 1 : 0;
+            if (*p != textchar::kCR) return 0;
+            if (cr) return 1;
+            return crLf && p + 1 < end && p[1] == textchar::kLF ? 2 : 0;
+        }
+    };
+    LineEnds Ends() const { return {lfEndsRecord_, crEndsRecord_, crLfEndsRecord_}; }
+    const uint8_t *End() const { return end_; }
     // The length of the line end that TakeLineEnd would take `offset` bytes
     // past the cursor (within Left()), or 0.
-    uint32_t LineEndAt(uint32_t offset) const {
-        if (offset >= Left()) return 0;
-        const uint8_t c = at_[offset];
-        if (c == textchar::kLF) return lfEndsRecord_ ? 1 : 0;
-        if (c != textchar::kCR) return 0;
-        if (crEndsRecord_) return 1;
-        return crLfEndsRecord_ && offset + 1 < Left() && at_[offset + 1] == textchar::kLF ? 2 : 0;
-    }
+    uint32_t LineEndAt(uint32_t offset) const { return Ends().At(at_ + offset, end_); }
     // Takes `n` plain bytes and the line end of `ending` bytes after them.
-    void TakeLine(uint32_t n, uint32_t ending) {
-        at_ += n + ending;
-        lineStart_ = at_;
+    void TakeLine(uint32_t n, uint32_t ending) { TakeLinesTo(at_ + n + ending); }
+    // Takes whole lines up to `to`, just past a line end.
+    void TakeLinesTo(const uint8_t *to) {
+        at_ = to;
+        lineStart_ = to;
     }
 
     void Commit() {

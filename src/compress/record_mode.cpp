@@ -104,23 +104,30 @@ int ReadAhead(BelowReader &below, RecordState &state, int32_t &length) {
 // (the block-path switch on, no character-set layer, the text layer in its
 // normal phase with a line end that ends records).
 uint32_t FrameWholeLines(BelowReader &below, uint8_t *out, uint32_t room) {
+    // The cursor and the rules held here for the loop, given back at its end.
+    const uint8_t *at = below.Cursor();
+    const uint8_t *const end = below.End();
+    const uint32_t low = below.PlainLow();
+    const BelowReader::LineEnds ends = below.Ends();
     uint32_t stored = 0;
     while (room - stored > kPrefixSize) {
         uint32_t limit = room - stored - kPrefixSize;
-        if (limit > below.Left()) limit = below.Left();
+        if (limit > static_cast<uint32_t>(end - at)) limit = static_cast<uint32_t>(end - at);
         if (limit > static_cast<uint32_t>(kLongestRecord)) limit = kLongestRecord;
         uint8_t *record = out + stored;
-        const uint32_t n = bytescan::CopyUntilBelowOrFF(below.Cursor(), record + kPrefixSize, limit, below.PlainLow());
-        const uint32_t ending = below.LineEndAt(n);
+        const uint32_t n = bytescan::CopyUntilBelowOrFF(at, record + kPrefixSize, limit, low);
         // As the value path, which leaves a record whose data fill the room
         // open for the next read.
-        if (ending == 0 || kPrefixSize + n >= room - stored) break;
+        if (kPrefixSize + n >= room - stored) break;
+        const uint32_t ending = ends.At(at + n, end);
+        if (ending == 0) break;
         const uint32_t frame = kPrefixSize + n + (n & 1);
         StorePrefix(record, n);
         if (n & 1) record[frame - 1] = 0;
         stored += frame;
-        below.TakeLine(n, ending);
+        at += n + ending;
     }
+    if (stored > 0) below.TakeLinesTo(at);
     return stored;
 }
 
@@ -290,6 +297,46 @@ int RecordRead(FileHandle *handle, uint8_t *buffer, uint32_t length, uint32_t *c
 
 namespace {
 
+// The frame at `at` when the whole of it stands in the caller's buffer and its
+// prefix is one the step-by-step path takes: its data length, else -1.
+inline int32_t WholeFrameAt(const uint8_t *buffer, uint32_t length, uint32_t at) {
+    if (length - at < kPrefixSize) return -1;
+    const uint32_t prefix = buffer[at] | (buffer[at + 1] << 8);
+    if (prefix > kLargestPrefix || length - at - kPrefixSize < prefix + (prefix & 1)) return -1;
+    return static_cast<int32_t>(prefix);
+}
+
+// Records of printable ASCII from `at` on, each with its record end, stored
+// straight at the stream's cursor while their frames are whole and the
+// buffer has room for a record's copy (sixteen bytes may be stored past its
+// data) and its end; `at` and `done` advance past them. The cursor is held
+// here and given back once, and the text layer settles its fields once for
+// the run. The number of records put.
+uint32_t PutPrintableRun(FileHandle *handle, const PrintableRecordRule &rule, const uint8_t *buffer, uint32_t length,
+                         uint32_t &at, uint32_t &done) {
+    BufferedStream *stream = handle->stream;
+    uint8_t *cursor = stream->cursor;
+    uint32_t count = stream->count;
+    uint32_t records = 0;
+    int lastByte = -1;
+    for (int32_t frame; (frame = WholeFrameAt(buffer, length, at)) >= 0;) {
+        const auto prefix = static_cast<uint32_t>(frame);
+        const uint8_t *data = buffer + at + kPrefixSize;
+        if (count < prefix + 18 || !bytescan::CopyPrintable(data, length - at - kPrefixSize, cursor, prefix)) break;
+        std::memcpy(cursor + prefix, rule.end, 2);
+        cursor += prefix + rule.endLength;
+        count -= prefix + rule.endLength;
+        if (prefix != 0) lastByte = data[prefix - 1];
+        at += kPrefixSize + prefix + (prefix & 1);
+        done += prefix + 1;
+        ++records;
+    }
+    stream->cursor = cursor;
+    stream->count = count;
+    TextPrintableRecordsPut(handle, records, lastByte);
+    return records;
+}
+
 // The block path of record-mode writes: each record whose whole frame stands
 // in the caller's buffer goes below in one step, its data and its record end,
 // with the same bytes and layer state as the value-at-a-time path's one
@@ -304,33 +351,33 @@ namespace {
 // block path (CharsetPutRecordInPlace; CharsetPassesPrintable for printable
 // ASCII it writes as itself, copied straight below); the text layer is off,
 // or in its normal phase and would store every byte of the record's output
-// unchanged (TextPutRecordInPlace, TextPutPrintableRecord).
+// unchanged (TextPutRecordInPlace; TextPrintableRecordRule for printable
+// ASCII, PutPrintableRun).
 void PutRecordsInPlace(FileHandle *handle, const uint8_t *buffer, uint32_t length, uint32_t &at, uint32_t &done) {
     BufferedStream *stream = handle->stream;
     if (!BlockPaths() || !CanWriteNow(stream)) return;
     const bool charset = (handle->flags & kLayerCharset) != 0;
-    const bool printable = !charset || CharsetPassesPrintable(handle);
+    const PrintableRecordRule rule = TextPrintableRecordRule(handle);
+    const bool printable = rule.unchanged && (!charset || CharsetPassesPrintable(handle));
     bool charsetOwed = false;  // records went past the character-set layer
-    while (length - at >= kPrefixSize) {
-        const uint32_t prefix = buffer[at] | (buffer[at + 1] << 8);
-        const uint32_t frame = kPrefixSize + prefix + (prefix & 1);
-        if (prefix > kLargestPrefix || length - at < frame) break;
-        const uint8_t *data = buffer + at + kPrefixSize;
-        if (printable && TextPutPrintableRecord(handle, data, length - at - kPrefixSize, prefix)) {
+    for (int32_t frame; (frame = WholeFrameAt(buffer, length, at)) >= 0;) {
+        if (printable && PutPrintableRun(handle, rule, buffer, length, at, done) > 0) {
             charsetOwed = charset;
-        } else {
-            if (charsetOwed) CharsetRecordsEnded(handle);
-            charsetOwed = false;
-            if (stream->count < 2) break;
-            if (charset) {
-                if (!CharsetPutRecordInPlace(handle, data, prefix)) break;
-            } else {
-                if (prefix > stream->count - 2) break;
-                std::memcpy(stream->cursor, data, prefix);
-                if (!TextPutRecordInPlace(handle, prefix)) break;
-            }
+            continue;
         }
-        at += frame;
+        const auto prefix = static_cast<uint32_t>(frame);
+        const uint8_t *data = buffer + at + kPrefixSize;
+        if (charsetOwed) CharsetRecordsEnded(handle);
+        charsetOwed = false;
+        if (stream->count < 2) break;
+        if (charset) {
+            if (!CharsetPutRecordInPlace(handle, data, prefix)) break;
+        } else {
+            if (prefix > stream->count - 2) break;
+            std::memcpy(stream->cursor, data, prefix);
+            if (!TextPutRecordInPlace(handle, prefix)) break;
+        }
+        at += kPrefixSize + prefix + (prefix & 1);
         done += prefix + 1;
     }
     if (charsetOwed) CharsetRecordsEnded(handle);

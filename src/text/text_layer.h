@@ -166,12 +166,23 @@ int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length,
 // record end is the stream's 0xFF.
 bool TextPutRecordInPlace(FileHandle *handle, uint32_t length);
 
-// TextPutRecordInPlace for a record of printable ASCII that the layer above
-// passes unchanged: its `length` bytes at `bytes` (of which `readable` may be
-// read) are copied into the writing stream's buffer and looked at once. False,
-// with nothing put, when a byte is not printable, the buffer has too little
-// room or the text layer collects spaces.
-bool TextPutPrintableRecord(FileHandle *handle, const uint8_t *bytes, uint32_t readable, uint32_t length);
+// Records of printable ASCII written whole by record mode's own loop, for a
+// layer above that passes them unchanged. The rule says whether the text
+// layer stores printable ASCII as it stands now (the normal phase, no spaces
+// collected) and which bytes end a record (`endLength` of them counted, two
+// always stored); with the text layer off a record end is the stream's 0xFF.
+// The caller stores each record and its end at the writing stream's cursor,
+// moves the cursor past them, then calls TextPrintableRecordsPut, which sets
+// the layer's fields as one TextPutValue per byte and per record end would
+// have left them. `lastByte` is the last data byte of the last non-empty
+// record put, or -1 when all were empty.
+struct PrintableRecordRule {
+    bool unchanged;
+    uint8_t end[2];
+    uint32_t endLength;
+};
+PrintableRecordRule TextPrintableRecordRule(const FileHandle *handle);
+void TextPrintableRecordsPut(FileHandle *handle, uint32_t records, int lastByte);
 
 // Writes the collected run of spaces as tabs and spaces up to the tab stops.
 // False after the stream recorded a failure.

@@ -32,25 +32,32 @@ bool WriteCollectedSpaces(FileHandle *handle, TextFields &t) {
     return true;
 }
 
+// What the options write for a record end: their line end, or 0xFF when they
+// name none; `nothing` when they ask for no bytes at all.
+struct RecordEndBytes {
+    uint8_t end[2];
+    uint32_t n;
+    bool nothing;
+};
+
+inline RecordEndBytes RecordEndFor(uint16_t options) {
+    if (options & TXT_WRITE_RECORD_CR) return {{kCR, kLF}, 1, false};
+    if (options & TXT_WRITE_RECORD_LF) return {{kLF, kLF}, 1, false};
+    if (options & TXT_WRITE_RECORD_CRLF) return {{kCR, kLF}, 2, false};
+    if (options & TXT_WRITE_RECORD_NOTHING) return {{kLF, kLF}, 0, true};
+    return {{kFF, kLF}, 1, false};
+}
+
 // A record end in the normal phase: written as the options' line end (or
 // 0xFF when they name none); the value TextPutValue returns for it.
 [[gnu::always_inline]] inline uint16_t WriteRecordEnd(FileHandle *handle, TextFields &t) {
-    const uint16_t options = t.options;
     ++t.recordsWritten;
     t.column = 0;
     t.inQuotes = 0;
-    uint8_t end[2] = {kCR, kLF};
-    uint32_t n = 1;
-    if (options & TXT_WRITE_RECORD_CR) {
-    } else if (options & TXT_WRITE_RECORD_LF) {
-        end[0] = kLF;
-    } else if (options & TXT_WRITE_RECORD_CRLF) {
-        n = 2;
-    } else if (options & TXT_WRITE_RECORD_NOTHING) {
-        return kValueRecordEnd;
-    } else {
-        end[0] = kFF;
-    }
+    const RecordEndBytes bytes = RecordEndFor(t.options);
+    if (bytes.nothing) return kValueRecordEnd;
+    const uint8_t *end = bytes.end;
+    const uint32_t n = bytes.n;
     const uint8_t last = end[n - 1];
     BufferedStream *stream = handle->stream;
     const bool room = stream->count >= 2;
@@ -270,17 +277,33 @@ bool TextPutRecordInPlace(FileHandle *handle, uint32_t length) {
     return EndRecordInPlace(handle, length);
 }
 
-bool TextPutPrintableRecord(FileHandle *handle, const uint8_t *bytes, uint32_t readable, uint32_t length) {
-    BufferedStream *stream = handle->stream;
-    // Room for the copy's last sixteen bytes and the record end.
-    if (stream->count < length + 18) return false;
-    TextFields *t = (handle->flags & kLayerText) ? &handle->text->work : nullptr;
+PrintableRecordRule TextPrintableRecordRule(const FileHandle *handle) {
+    if (!(handle->flags & kLayerText)) return {true, {kFF, kFF}, 1};
+    const TextFields &t = handle->text->work;
     // Printable ASCII holds no tab, LF or CR, but it may hold spaces.
-    if (t != nullptr && (t->phase != kTextNormal || CollectsSpaces(*t))) return false;
-    if (!bytescan::CopyPrintable(bytes, readable, stream->cursor, length)) return false;
-    // The record end puts inQuotes back to 0: the quotes need not be sought.
-    if (t != nullptr) SettlePlain(*t, bytes, length, false);
-    return EndRecordInPlace(handle, length);
+    if (t.phase != kTextNormal || CollectsSpaces(t)) return {false, {0, 0}, 0};
+    const RecordEndBytes bytes = RecordEndFor(t.options);
+    return {true, {bytes.end[0], bytes.end[1]}, bytes.n};
+}
+
+void TextPrintableRecordsPut(FileHandle *handle, uint32_t records, int lastByte) {
+    if (!(handle->flags & kLayerText) || records == 0) return;
+    TextFields &t = handle->text->work;
+    // Each record's bytes then its record end, as TextPutValue leaves them:
+    // the record end puts the column and the quotes back to 0, and when it
+    // writes bytes it also decides lastWasCR and minRun; when it writes none,
+    // the last data byte written decides them.
+    t.recordsWritten += records;
+    t.column = 0;
+    t.inQuotes = 0;
+    const RecordEndBytes bytes = RecordEndFor(t.options);
+    if (!bytes.nothing) {
+        t.lastWasCR = bytes.end[bytes.n - 1] == kCR ? 1 : 0;
+        t.minRun = 1;
+    } else if (lastByte >= 0) {
+        t.lastWasCR = 0;
+        t.minRun = lastByte == kPeriod ? 2 : 1;
+    }
 }
 
 int TextPutPlainBytes(FileHandle *handle, const uint8_t *bytes, uint32_t length, uint32_t *taken) {
