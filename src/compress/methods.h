@@ -130,10 +130,11 @@ public:
         // The length of the line end at `p`, before `end`, or 0.
         uint32_t At(const uint8_t *p, const uint8_t *end) const {
             if (p >= end) return 0;
-            if (*p == textchar::kLF) return lf ? 1 : 0;
-            if (*p != textchar::kCR) return 0;
-            if (cr) return 1;
-            return crLf && p + 1 < end && p[1] == textchar::kLF ? 2 : 0;
+            if (*p == textchar::kCR) {
+                if (cr) return 1;
+                return crLf && p + 1 < end && p[1] == textchar::kLF ? 2 : 0;
+            }
+            return *p == textchar::kLF && lf ? 1 : 0;
         }
     };
     LineEnds Ends() const { return {lfEndsRecord_, crEndsRecord_, crLfEndsRecord_}; }

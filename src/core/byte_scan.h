@@ -73,6 +73,12 @@ public:
         const __m128i lastBelow = _mm_set1_epi8(static_cast<char>(low - 1));
         return Mask(_mm_cmpeq_epi8(_mm_min_epu8(v_, lastBelow), v_));
     }
+    // The bytes below `low` (0 to 0x80) or equal to 0xFF: x + 1, wrapping,
+    // is at most `low` exactly for those.
+    uint32_t BelowOrFF(uint32_t low) const {
+        const __m128i next = _mm_add_epi8(v_, _mm_set1_epi8(1));
+        return Mask(_mm_cmpeq_epi8(_mm_min_epu8(next, _mm_set1_epi8(static_cast<char>(low))), next));
+    }
     void Store(uint8_t *p) const { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v_); }
 
 private:
@@ -95,7 +101,7 @@ inline uint32_t CopyUntilBelowOrFF(const uint8_t *from, uint8_t *to, uint32_t li
     for (; n + 16 <= limit; n += 16) {
         const Bytes16 x(from + n);
         x.Store(to + n);
-        if (const uint32_t stop = (low != 0 ? x.Below(low) : 0) | x.Equal(0xFF)) return n + FirstMarked16(stop);
+        if (const uint32_t stop = x.BelowOrFF(low)) return n + FirstMarked16(stop);
     }
 #endif
     if constexpr (std::endian::native == std::endian::little) {

@@ -1,7 +1,8 @@
 // The word-at-a-time copy that the block paths use to take a run of plain
 // bytes: against a byte loop, for every place of the stopping byte, every
-// limit around the word sizes, and each lower bound the layers use. Bytes of
-// the destination past the limit must never be touched.
+// limit around the word sizes, and each lower bound the layers use, then
+// every byte value under every bound. Bytes of the destination past the limit
+// must never be touched.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -29,6 +30,19 @@ TEST(ByteScan, CopyUntilBelowOrFFStopsWhereAByteLoopStops) {
                     for (uint32_t i = limit; i < to.size(); ++i)
                         ASSERT_EQ(to[i], kGuard) << "written past the limit at " << i;
                 }
+            }
+        }
+    }
+    // Every byte value at offset 5 of a 16-byte and a 40-byte run, under
+    // bounds from 0 to 0x80: it stops the copy exactly when below the bound or 0xFF.
+    for (uint32_t low : {0x00u, 0x01u, 0x1Bu, 0x20u, 0x7Fu, 0x80u}) {
+        for (uint32_t byte = 0; byte < 256; ++byte) {
+            for (uint32_t limit : {16u, 40u}) {
+                std::vector<uint8_t> from(limit, 0xFE), to(limit);
+                from[5] = static_cast<uint8_t>(byte);
+                const uint32_t expected = byte < low || byte == 0xFF ? 5 : limit;
+                ASSERT_EQ(kx::bytescan::CopyUntilBelowOrFF(from.data(), to.data(), limit, low), expected)
+                    << "low " << low << " byte " << byte << " limit " << limit;
             }
         }
     }
