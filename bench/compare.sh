@@ -34,7 +34,8 @@ install_if_missing() {  # COMMAND PACKAGE
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$2" >/dev/null 2>&1 || true
   command -v "$1" >/dev/null
 }
-[ -x /usr/bin/time ] || install_if_missing /usr/bin/time time || { echo "GNU time is needed" >&2; exit 1; }
+command -v python3 >/dev/null || install_if_missing python3 python3-minimal || { echo "python3 is needed" >&2; exit 1; }
+timer="$(pwd)/bench/timed.py"  # times to the tenth of a millisecond
 have_nkf=1 have_dos2unix=1
 install_if_missing nkf nkf || { have_nkf=0; echo "nkf: not installed and could not be installed, skipped" >&2; }
 install_if_missing dos2unix dos2unix || { have_dos2unix=0; echo "dos2unix: not installed, skipped" >&2; }
@@ -55,9 +56,9 @@ measure() {  # VAR OUT COMMAND...
   for ((run = 0; run < runs; run++)); do
     rm -f "$work"/out*
     sync
-    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" > "$out" 2>"$work/stderr" || true
+    python3 "$timer" "$work/time" "$@" > "$out" 2>"$work/stderr" || true
     read -r seconds user system kib < <(tail -1 "$work/time")
-    awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f\n", u + s }' >> "$work/cpu"
+    awk -v u="$user" -v s="$system" 'BEGIN { printf "%.3f\n", u + s }' >> "$work/cpu"
     echo "$seconds" >> "$work/clock"
     [ "$kib" -gt "$most" ] && most=$kib
   done
@@ -106,7 +107,7 @@ direction() {
   done
   summary+=("$(awk -v n="$name" -v p="$best" -v k="$kx_cpu" -v w="$best_name" 'BEGIN {
       r = k > 0 ? p / k : 0
-      printf "%-24s kxfile %5.2f s, fastest peer %5.2f s (%s): %5.2fx %s", n, k, p, w, r, (r >= 2 ? "" : "(below 2x)") }')")
+      printf "%-24s kxfile %6.3f s, fastest peer %6.3f s (%s): %5.2fx %s", n, k, p, w, r, (r >= 2 ? "" : "(below 2x)") }')")
 }
 
 dos() { [ "$have_dos2unix" = 1 ] && echo "$1"; return 0; }

@@ -15,7 +15,8 @@ data=$(realpath -m "${1:-bench-data}")
 kxfile=$(realpath "${2:-build-bench/kxfile}")
 [ -x "$kxfile" ] || { echo "no kxfile at $kxfile (build it first)" >&2; exit 1; }
 command -v nkf >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nkf >/dev/null 2>&1 || true
-[ -x /usr/bin/time ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq time >/dev/null 2>&1 || true
+command -v python3 >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq python3-minimal >/dev/null 2>&1 || true
+timer="$(pwd)/bench/timed.py"  # times to the tenth of a millisecond
 for file in en-utf8.txt en-cp437-crlf.txt ja-utf8.txt ja-sjis.txt; do
   [ -s "$data/$file" ] || { bash bench/real_text.sh "$data" >/dev/null; break; }
 done
@@ -30,9 +31,9 @@ measure() {  # OUT_VAR COMMAND... (the run with the median clock time)
   for ((run = 0; run < runs; run++)); do
     rm -f "$work"/out*
     sync
-    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" > "$work/out-stdout" 2>"$work/stderr" || true
+    python3 "$timer" "$work/time" "$@" > "$work/out-stdout" 2>"$work/stderr" || true
     read -r seconds user system kib < <(tail -1 "$work/time")
-    echo "$seconds $(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')" >> "$work/runs"
+    echo "$seconds $(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.3f", u + s }')" >> "$work/runs"
   done
   read -r "${var}_seconds" "${var}_cpu" < <(sort -n "$work/runs" | sed -n "$(( (runs + 1) / 2 ))p")
 }
