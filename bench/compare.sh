@@ -34,8 +34,7 @@ install_if_missing() {  # COMMAND PACKAGE
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$2" >/dev/null 2>&1 || true
   command -v "$1" >/dev/null
 }
-command -v python3 >/dev/null || install_if_missing python3 python3-minimal || { echo "python3 is needed" >&2; exit 1; }
-timer="$(pwd)/bench/timed.py"  # times to the tenth of a millisecond
+timer=$(bash bench/timer.sh)  # times to the tenth of a millisecond
 have_nkf=1 have_dos2unix=1
 install_if_missing nkf nkf || { have_nkf=0; echo "nkf: not installed and could not be installed, skipped" >&2; }
 install_if_missing dos2unix dos2unix || { have_dos2unix=0; echo "dos2unix: not installed, skipped" >&2; }
@@ -56,7 +55,7 @@ measure() {  # VAR OUT COMMAND...
   for ((run = 0; run < runs; run++)); do
     rm -f "$work"/out*
     sync
-    python3 "$timer" "$work/time" "$@" > "$out" 2>"$work/stderr" || true
+    "$timer" "$work/time" "$@" > "$out" 2>"$work/stderr" || true
     read -r seconds user system kib < <(tail -1 "$work/time")
     awk -v u="$user" -v s="$system" 'BEGIN { printf "%.3f\n", u + s }' >> "$work/cpu"
     echo "$seconds" >> "$work/clock"

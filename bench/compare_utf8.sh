@@ -15,8 +15,7 @@ data=$(realpath -m "${1:-bench-data}")
 kxfile=$(realpath "${2:-build-bench/kxfile}")
 [ -x "$kxfile" ] || { echo "no kxfile at $kxfile (build it first)" >&2; exit 1; }
 command -v nkf >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nkf >/dev/null 2>&1 || true
-command -v python3 >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq python3-minimal >/dev/null 2>&1 || true
-timer="$(pwd)/bench/timed.py"  # times to the tenth of a millisecond
+timer=$(bash bench/timer.sh)  # times to the tenth of a millisecond
 for file in en-utf8.txt en-cp437-crlf.txt ja-utf8.txt ja-sjis.txt; do
   [ -s "$data/$file" ] || { bash bench/real_text.sh "$data" >/dev/null; break; }
 done
@@ -31,7 +30,7 @@ measure() {  # OUT_VAR COMMAND... (the run with the median clock time)
   for ((run = 0; run < runs; run++)); do
     rm -f "$work"/out*
     sync
-    python3 "$timer" "$work/time" "$@" > "$work/out-stdout" 2>"$work/stderr" || true
+    "$timer" "$work/time" "$@" > "$work/out-stdout" 2>"$work/stderr" || true
     read -r seconds user system kib < <(tail -1 "$work/time")
     echo "$seconds $(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.3f", u + s }')" >> "$work/runs"
   done

@@ -18,7 +18,7 @@
 #           written); made in the work directory when not given
 set -euo pipefail
 cd "$(dirname "$0")/.."
-timer="$(pwd)/bench/timed.py"  # times to the tenth of a millisecond
+timer=$(bash bench/timer.sh)  # times to the tenth of a millisecond
 kxfile=$(realpath "${1:-build-bench/kxfile}")
 [ -x "$kxfile" ] || { echo "no kxfile at $kxfile (build it first)" >&2; exit 1; }
 files=${FILES:-2000}
@@ -60,7 +60,7 @@ measure() {  # LABEL COMMAND...
     mkdir "$work/out.$outputs"
     ln -sfn "out.$outputs" "$work/out"
     sync
-    python3 "$timer" "$work/time" "$@" >/dev/null 2>"$work/stderr" ||
+    "$timer" "$work/time" "$@" >/dev/null 2>"$work/stderr" ||
       { echo "$label failed: $(head -c 300 "$work/stderr")" >&2; exit 1; }
     read -r seconds user system _ < "$work/time"
     echo "$seconds $(echo "$user + $system" | bc) $system" >> "$work/runs"
