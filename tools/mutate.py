@@ -10,11 +10,15 @@ every candidate place in a fixed order, so two runs on the same src/ try the
 same mutants, whatever the tests are.
 
     python3 tools/mutate.py [--count 200] [--seed 1] [--build build-mutate]
-                            [--list] [--report mutants.tsv]
+                            [--list] [--report mutants.tsv] [--first N]
+    python3 tools/mutate.py --score part1.tsv part2.tsv ...
 
 The sources are changed in place, one file at a time, and restored after each
 mutant (also on Ctrl-C); run it on a clean checkout. --list prints the sample
-without building. The report has one line per mutant and the score at the end.
+without building. The report has one line per mutant, written as each one
+is done, and the score at the end. --first N starts at the sample's Nth
+mutant, so that a sample can be measured in parts (each with its own
+report); --score adds the parts' lines up into one score.
 """
 import argparse
 import os
@@ -204,7 +208,16 @@ def main():
     parser.add_argument('--build', default='build-mutate')
     parser.add_argument('--report', default=None)
     parser.add_argument('--list', action='store_true')
+    parser.add_argument('--first', type=int, default=1)
+    parser.add_argument('--score', nargs='+', metavar='REPORT')
     args = parser.parse_args()
+    if args.score:
+        outcomes = [line.rsplit('\t', 1)[-1] for report in args.score
+                    for line in Path(report).read_text(encoding='utf-8').splitlines()
+                    if line and not line.startswith('#')]
+        print(score_line({o: outcomes.count(o) for o in ('killed', 'survived', 'timeout', 'stillborn')},
+                         len(outcomes), args.seed))
+        return 0
 
     everything = candidates()
     sample = random.Random(args.seed).sample(everything, min(args.count, len(everything)))
@@ -230,8 +243,12 @@ def main():
 
     restorer = Restorer()
     counts = {'killed': 0, 'survived': 0, 'timeout': 0, 'stillborn': 0}
-    lines = []
+    report = Path(args.report) if args.report else None
+    if report:
+        report.write_text('', encoding='utf-8')
     for index, (path, number, column, token, new) in enumerate(sample, 1):
+        if index < args.first:
+            continue
         file = ROOT / path
         text = file.read_text(encoding='utf-8')
         rows = text.split('\n')
@@ -249,21 +266,27 @@ def main():
             restorer.restore()
         counts[outcome] += 1
         line = f'{path}:{number}:{column + 1}\t{token.strip()} -> {new.strip()}\t{outcome}'
-        lines.append(line)
+        if report:
+            with report.open('a', encoding='utf-8') as out:
+                out.write(line + '\n')
         print(f'[{index}/{len(sample)}] {line}', file=sys.stderr, flush=True)
     # The unchanged sources again, so the build directory matches the checkout.
     run(['cmake', '--build', str(build), '-j', jobs])
 
-    scored = len(sample) - counts['stillborn']
-    caught = counts['killed'] + counts['timeout']
-    summary = (f'# {caught} of {scored} mutants caught ({100.0 * caught / max(scored, 1):.1f}%); '
-               f'{counts["survived"]} survived, {counts["timeout"]} past the time limit, '
-               f'{counts["stillborn"]} did not compile; seed {args.seed}')
-    lines.append(summary)
-    if args.report:
-        Path(args.report).write_text('\n'.join(lines) + '\n', encoding='utf-8')
+    summary = score_line(counts, sum(counts.values()), args.seed)
+    if report:
+        with report.open('a', encoding='utf-8') as out:
+            out.write(summary + '\n')
     print(summary)
     return 0
+
+
+def score_line(counts, tried, seed):
+    scored = tried - counts['stillborn']
+    caught = counts['killed'] + counts['timeout']
+    return (f'# {caught} of {scored} mutants caught ({100.0 * caught / max(scored, 1):.1f}%); '
+            f'{counts["survived"]} survived, {counts["timeout"]} past the time limit, '
+            f'{counts["stillborn"]} did not compile; seed {seed}')
 
 
 if __name__ == '__main__':
