@@ -21,6 +21,7 @@ if [ $# -eq 0 ]; then
          --benchmark_report_aggregates_only=true
 fi
 
+timer=$(bash "$(dirname "$0")/timer.sh")  # times to the tenth of a millisecond
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$bench" "$@" | tee "$work/bench.txt"
@@ -34,8 +35,8 @@ size=$(stat -c %s "$work/lines.txt")
 : > "$work/cpu"
 : > "$work/wall"
 for run in 1 2 3 4 5; do
-  /usr/bin/env time -f '%U %S %e' -o "$work/time" dos2unix -q -n "$work/lines.txt" "$work/unix.txt"
-  read -r user system wall < "$work/time"
+  "$timer" "$work/time" dos2unix -q -n "$work/lines.txt" "$work/unix.txt"
+  read -r wall user system _ < "$work/time"
   echo "$user + $system" | bc -l >> "$work/cpu"
   echo "$wall" >> "$work/wall"
 done
