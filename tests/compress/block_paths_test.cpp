@@ -1,9 +1,6 @@
-// The block paths of the layers against their value-at-a-time paths, both ways
-// giving the same bytes and counts: seeded random files, text-like and binary,
-// through every method, record mode and the text layer alone under several of
-// its options, with and without a single-byte translation on the writing side;
-// every single-byte set to and from UTF-8, Shift-JIS and UTF-8; record-mode
-// writes; in reads and writes of every size from 1 to 40 and around the buffer.
+// The layers' block paths against their value-at-a-time paths: every method,
+// record mode and text option, translations, every single-byte set to and from
+// UTF-8, Shift-JIS, in reads and writes of every size from 1 to 40 and around the buffer.
 #include "core/block_paths.h"
 
 #include <gtest/gtest.h>

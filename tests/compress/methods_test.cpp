@@ -1,7 +1,5 @@
-// The compression methods: labelled hex fixtures worked out from the stream
-// formats, compressed whole and expanded in every piece size; seeded random
-// round trips with and without the text layer; the ends of the adaptive coder;
-// expanders fed random bytes.
+// The compression methods: hex fixtures worked out from the stream formats,
+// the adaptive coder against a plain working, round trips, random input.
 #include <gtest/gtest.h>
 
 #include <algorithm>

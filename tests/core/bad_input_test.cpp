@@ -1,7 +1,5 @@
-// Every export of the core called with what a careless caller may pass: null
-// pointers, empty names, names far beyond a path buffer, impossible modes.
-// Each call returns its documented failure and nothing writes past a buffer
-// (the sanitizer build checks the latter).
+// Every export of the core called with null pointers, empty or overlong names and
+// impossible modes: each returns its failure (the sanitizer build checks the buffers).
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,7 +1,5 @@
-// Moving a handle with layers on: whatever a layer held at the old position
-// (a half-expanded tab, a shift state, queued bytes, a held record, a coder's
-// table) does not come out at the new one, and what a writer's layers still
-// held goes to the file before the move.
+// Moving a handle with layers on: what a layer held at the old position does not
+// come out at the new one, and what a writer's layers held reaches the file first.
 #include <gtest/gtest.h>
 
 #include <string>

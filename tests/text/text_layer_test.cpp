@@ -136,6 +136,13 @@ TEST_F(TextLayer, WritingTurnsValuesIntoBytes) {
         {"CR dropped", TXT_DROP_CR, 8, text("A\r\nB"), "A\nB"},
         {"tab width 0: tabs and spaces stay", tabs | TXT_TABS, 0, text("ABCDEFGH        X\tY"),
          "ABCDEFGH        X\tY"},
+        // Spaces still collected at the close are written out.
+        {"at close, short of a tab stop", tabs, 8, text("AB  "), "AB  "},
+        {"at close, up to a tab stop", tabs, 8, text("ABCDEF  "), "ABCDEF\t"},
+        {"at close, before Ctrl-Z", tabs | TXT_CTRLZ_AT_CLOSE, 8, text("A "), "A \x1a"},
+        {"at close, trailing spaces dropped", TXT_STRIP_TRAILING_SPACES, 8, text("AB   "), "AB"},
+        {"at close, dropped before Ctrl-Z", TXT_STRIP_TRAILING_SPACES | TXT_CTRLZ_AT_CLOSE, 8,
+         text("AB   "), "AB\x1a"},
     };
     for (const Case &c : cases) {
         KXFILE f = kxtest::CreateWriting("C:\\out.txt", {c.options, c.width, 0});
@@ -143,24 +150,6 @@ TEST_F(TextLayer, WritingTurnsValuesIntoBytes) {
         for (uint16_t v : c.values) ASSERT_NE(kx::TextPutValue(f, v), 0xFFFE) << c.label;
         EXPECT_EQ(kxFileClose(f), 1) << c.label;
         EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.txt"))), ToHex(c.file)) << c.label;
-    }
-}
-
-TEST_F(TextLayer, SpacesStillCollectedAtCloseAreWritten) {
-    struct Case {
-        uint32_t options;
-        std::string written, file;
-    };
-    const std::vector<Case> cases = {
-        {TXT_SPACES_TO_TABS, "AB  ", "AB  "},
-        {TXT_SPACES_TO_TABS, "ABCDEF  ", "ABCDEF\t"},
-        {TXT_SPACES_TO_TABS | TXT_CTRLZ_AT_CLOSE, "A ", "A \x1a"},
-        {TXT_STRIP_TRAILING_SPACES, "AB   ", "AB"},
-        {TXT_STRIP_TRAILING_SPACES | TXT_CTRLZ_AT_CLOSE, "AB   ", "AB\x1a"},
-    };
-    for (const Case &c : cases) {
-        ASSERT_TRUE(kxtest::WriteThrough("C:\\out.txt", {c.options, 8, 0}, c.written));
-        EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.txt"))), ToHex(c.file)) << c.written;
     }
 }
 
