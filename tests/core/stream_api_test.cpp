@@ -118,25 +118,19 @@ TEST_F(StreamApi, OpeningCutsLongNamesOnlyOnAShortNameVolume) {
     EXPECT_EQ(kxFileErrorVal(), 19);
 }
 
-TEST_F(StreamApi, FullNameIsStoredAtOpening) {
+// An existing file is replaced only when asked; the handle keeps the full name.
+TEST_F(StreamApi, CreateRespectsOverwrite) {
     std::filesystem::create_directories(Posix('C', "work"));
+    WriteFile(Posix('C', "work/f.txt"), "old");
     Enter("C:\\work");
     Name name("sub\\..\\f.txt");
+    EXPECT_EQ(kxFileCreate(name.text, 0), nullptr);
+    EXPECT_EQ(kxFileErrorVal(), 2);
+    EXPECT_EQ(ReadFile(Posix('C', "work/f.txt")), "old");
     KXFILE f = kxFileCreate(name.text, 1);
     ASSERT_NE(f, nullptr);
     EXPECT_STREQ(f->fullName, "C:\\work\\f.txt");
-    kxFileClose(f);
-}
-
-TEST_F(StreamApi, CreateRespectsOverwrite) {
-    WriteFile(Posix('C', "f"), "old");
-    Name name("C:\\f");
-    EXPECT_EQ(kxFileCreate(name.text, 0), nullptr);
-    EXPECT_EQ(kxFileErrorVal(), 2);
-    EXPECT_EQ(ReadFile(Posix('C', "f")), "old");
-    KXFILE f = kxFileCreate(name.text, 1);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(ReadFile(Posix('C', "f")), "");
+    EXPECT_EQ(ReadFile(Posix('C', "work/f.txt")), "");
     kxFileClose(f);
 }
 
