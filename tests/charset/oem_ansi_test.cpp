@@ -42,9 +42,8 @@ TEST_F(OemAnsi, EveryOemCharacterThatAnsiHoldsKeepsItsCharacter) {
     auto oem = kxtest::MapOf(31);
     auto ansi = kxtest::MapOf(26);
     for (int b = 0; b < 256; ++b) {
-        if (b < 0x20 || b == 0x7F) {
-            EXPECT_EQ(ToAnsi(static_cast<uint8_t>(b)), b)
-                << "control " << b;  // controls pass unchanged
+        if (b < 0x20 || b == 0x7F) {  // controls pass unchanged
+            EXPECT_EQ(ToAnsi(static_cast<uint8_t>(b)), b) << "control " << b;
             continue;
         }
         for (int a = 0; a < 256; ++a) {
@@ -55,15 +54,16 @@ TEST_F(OemAnsi, EveryOemCharacterThatAnsiHoldsKeepsItsCharacter) {
     }
 }
 
+// What the maps leave open: approximations and the default towards ANSI
+// (the characters both hold are checked code by code above), both ways back;
+// the no-break space, which 437 lacks, as a space.
 TEST_F(OemAnsi, DefaultCodePages) {
     const std::pair<uint8_t, uint8_t> toAnsi[] = {
-        {0x8E, 0xC4}, {0x82, 0xE9}, {0xE1, 0xDF}, {0x41, 0x41}, {0x01, 0x01}, {0x00, 0x00},
-        {0x7F, 0x7F}, {0xFF, 0x20}, {0xC4, '-'},  {0xC9, '+'},  {0x9E, 'P'},  {0xE0, '?'}};
+        {0xC4, '-'}, {0xC9, '+'}, {0x9E, 'P'}, {0xE0, '?'}};
     for (auto [oem, ansi] : toAnsi) EXPECT_EQ(ToAnsi(oem), ansi) << int(oem);
-    const std::pair<uint8_t, uint8_t> toOem[] = {
-        {0xC4, 0x8E}, {0xE9, 0x82}, {0xC0, 'A'},  {0x93, '"'}, {0x99, 'T'},
-        {0x80, '?'},  {0x1B, 0x1B}, {0x7F, 0x7F}, {0xA0, 0x20}};  // the no-break space, which 437
-                                                                  // lacks, as a space
+    const std::pair<uint8_t, uint8_t> toOem[] = {{0xC4, 0x8E}, {0xE9, 0x82}, {0xC0, 'A'},
+                                                 {0x93, '"'},  {0x99, 'T'},  {0x80, '?'},
+                                                 {0x1B, 0x1B}, {0x7F, 0x7F}, {0xA0, 0x20}};
     for (auto [ansi, oem] : toOem) EXPECT_EQ(ToOem(ansi), oem) << int(ansi);
 }
 
