@@ -4,7 +4,6 @@
 // kxFileTranslateBufferExt, and the block paths against the value paths.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -272,10 +271,9 @@ void ExpectBlocksAsValues(const std::string &label, Convert convert) {
     const std::string valueByValue = convert();
     kx::testing::SetBlockPaths(true);
     const std::string inBlocks = convert();
-    const size_t at =
-        std::mismatch(inBlocks.begin(), inBlocks.end(), valueByValue.begin(), valueByValue.end())
-            .first -
-        inBlocks.begin();
+    size_t at = 0;
+    while (at < inBlocks.size() && at < valueByValue.size() && inBlocks[at] == valueByValue[at])
+        ++at;
     EXPECT_EQ(inBlocks.size(), valueByValue.size()) << label;
     EXPECT_EQ(ToHex(inBlocks.substr(at, 12)), ToHex(valueByValue.substr(at, 12)))
         << label << ", first difference at " << at;
