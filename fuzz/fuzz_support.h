@@ -1,7 +1,5 @@
-// What the fuzz targets share: the input taken apart field by field, a
-// temporary directory mapped as drive C:, whole files read and written by
-// their POSIX paths, the layers a target switches on, and a check that stops
-// the process with a message (libFuzzer then keeps the input).
+// What the fuzz targets share: the input taken apart field by field, drive C:,
+// files, the layers a target switches on, and the checks.
 #pragma once
 
 #include <cstddef>
@@ -37,17 +35,15 @@ private:
     size_t at_ = 0;
 };
 
-// Stops the process when `condition` is false, naming what was expected.
+// Stops the process (libFuzzer then keeps the input) when `condition` is false.
 void Check(bool condition, const char *what, const std::string &detail = "");
 // Checks that bytes[from...] all still hold the guard byte.
 void CheckGuard(const std::string &bytes, size_t from, char guard, const char *what);
 // Two byte strings in hex, for a check's detail.
 std::string Versus(const std::string &a, const std::string &b);
 
-// Drive C: is a fresh temporary directory, the current drive at its root;
-// made on the first call, removed when the process ends. Returns its POSIX
-// path. Entering it moves the process's current directory: libFuzzer must be
-// given absolute paths (corpus folders, -artifact_prefix).
+// Drive C:, the current drive at its root: a temporary directory made on the
+// first call (which moves the current directory: libFuzzer needs absolute paths).
 const std::string &DriveC();
 void WriteFile(const std::string &posixPath, const std::string &bytes);
 std::string ReadFile(const std::string &posixPath);
@@ -61,9 +57,8 @@ struct Layers {
     uint32_t method = 0;
 };
 
-// Text options (2 bytes), tab width, a byte choosing a character set pair
-// among the interesting ones (UTF-8 with a single-byte set, Shift-JIS or
-// itself among them) with the bytes it needs, and a compression method.
+// Text options (2 bytes), tab width, a character-set pair among the
+// interesting ones with the bytes it needs, and a compression method.
 Layers TakeLayers(Input &input);
 // Read or write sizes: a count and that many sizes (1 to 65536).
 std::vector<uint32_t> TakeSizes(Input &input);
@@ -77,10 +72,9 @@ struct Result {
     uint32_t streamRead = 0;  // reads: kxFileGetBytesRead(file, 0)
 };
 
-// Opens C:\<name> and reads it through `layers` in reads of `sizes` in turn.
+// Reads C:\<name> through `layers` in reads of `sizes` in turn.
 Result ReadThrough(const char *name, const Layers &layers, const std::vector<uint32_t> &sizes);
-// Creates C:\<name> and writes `data` through `layers` in pieces of `sizes`,
-// up to a write that takes fewer bytes than given or fails.
+// Writes C:\<name> in pieces of `sizes`, up to a write that takes less or fails.
 Result WriteThrough(const char *name, const Layers &layers, const std::string &data,
                     const std::vector<uint32_t> &sizes);
 

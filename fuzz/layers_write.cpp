@@ -1,10 +1,7 @@
-// Writing arbitrary bytes through any stack of layers: the expanders of
-// methods 1, 2, 4 and 8 and record mode take whatever comes, under text and
-// character-set layers. The file, the result and the expanded count do not
-// depend on whether the layers take their block paths, and except where the
-// layers look at whole writes (record mode takes whole records with their
-// prefixes; Japanese detection looks at the first write) not on the sizes of
-// the writes either.
+// Writing arbitrary bytes through any stack of layers: the file, the result
+// and the expanded count do not depend on the block paths, nor (except where
+// the layers look at whole writes: record mode, Japanese detection) on the
+// sizes of the writes.
 // Input: layers (fuzz_support.h), write sizes, then the bytes written.
 #include "core/block_paths.h"
 #include "fuzz_support.h"

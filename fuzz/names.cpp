@@ -1,8 +1,6 @@
-// The name functions on arbitrary names of up to 600 bytes, with output
-// buffers that hold leftover text from before: each writes inside its buffer
-// only (guard bytes behind it), ends what it stores with a zero, and gives the
-// same answer whatever the buffer held. The functions that change a name in
-// place stay inside it.
+// The name functions on arbitrary names, with output buffers holding leftover
+// text: each writes inside its buffer only, ends what it stores with a zero,
+// and gives the same answer whatever the buffer held; in place, inside the name.
 // Input: a mode byte, a flags byte, a window width, leftover text for the
 // buffers (up to the first zero, at most 40 bytes), then the name.
 #include <algorithm>
@@ -39,9 +37,8 @@ struct Buffer {
     }
 };
 
-// One function with one output buffer, called with two different leftovers:
-// the result and the text stored agree; the text is checked when it returns
-// nonzero.
+// One function called with two different leftovers: the results agree, and
+// the texts stored when it returns nonzero.
 void OneBuffer(const char *what, const std::string &leftover,
                const std::function<int32_t(char *)> &call) {
     Buffer first(kBuffer, leftover), second(kBuffer, leftover + "#other");

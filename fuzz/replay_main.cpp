@@ -1,7 +1,5 @@
-// Runs a fuzz target, without libFuzzer, on every file named and every file
-// in every directory named, in name order: the seeds and the inputs that
-// once failed run as ordinary tests in every build. A failing check stops
-// the process; a clean run prints how many inputs it ran.
+// Runs a fuzz target without libFuzzer on the files named and the files in the
+// directories named, in name order: the corpus as an ordinary test.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

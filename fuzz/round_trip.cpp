@@ -1,8 +1,5 @@
-// Compress, then expand: a file of arbitrary bytes read through a method's
-// compressor (or framed into records) and the result written through the
-// same method's expander gives the file back, with the counters agreeing:
-// bytes delivered by the reads, bytes taken from the file, values expanded,
-// records written.
+// A file read through a method's compressor (or framed into records) and
+// written back through its expander comes back, with the counters agreeing.
 // Input: a method, a line-end choice, read sizes, write sizes, then the file.
 #include "fuzz_support.h"
 

@@ -1,9 +1,7 @@
 // kxFileTranslateBufferExt and kxFileTranslateFileNameExt on arbitrary bytes,
-// between any two sets (unknown ones included), with any options and national
-// variant. A destination of every interesting size, with guard bytes behind
-// it: the call writes inside it only, ends what it stores with a zero, stores
-// the same bytes each time, and a smaller destination holds a beginning of
-// what a larger one holds; a destination of exactly the full size holds all.
+// sets (unknown ones too), options and variants: the call writes inside its
+// destination only, ends what it stores with a zero, stores the same bytes
+// each time, and a smaller destination holds a beginning of the full result.
 // Input: from, to, options (2 bytes), a switch (odd: one more byte sets an
 // option bit beyond the known ones), variant, a destination size, a length
 // choice (odd: up to the source's first zero), then the source bytes.
@@ -25,8 +23,7 @@ struct Call {
     uint32_t options, variant;
 };
 
-// The destination after one call with `size` bytes of room, filled with `fill`
-// beforehand; the guard bytes behind it checked.
+// The destination, filled with `fill` beforehand, after one call.
 std::string Translate(const Call &call, int32_t size, char fill) {
     std::string source = call.source + '\0';  // the source may be changed in place
     std::string room(static_cast<size_t>(size), fill);

@@ -1,9 +1,5 @@
 #!/usr/bin/env bash
-# kxfile as users of iconv, nkf and dos2unix type it: --version, help, -l,
-# the nearest names for a slip, option values in any case, standard input
-# and output by default, many files at once, and a progress bar that fits
-# the terminal. (The same exit code for the same failure in every command:
-# safety.sh.)
+# kxfile as users of iconv, nkf and dos2unix type it (exit codes: safety.sh).
 source "$(dirname "$0")/lib.sh"
 command -v iconv >/dev/null || { echo "iconv is needed" >&2; exit 1; }
 
@@ -35,8 +31,7 @@ table <<'CASES'
 2|charsets shiftjs|did you mean shift_jis?
 CASES
 
-# Option values and set names in any case; the short options of every
-# command; standard input and output where IN or OUT is left out.
+# Values in any case, short options, standard input and output by default.
 printf 'a\x81\r\nb\r\n' > dos.txt
 printf 'a\xfc\nb\n' > want.txt
 while IFS='|' read -r what command; do
@@ -58,9 +53,8 @@ CASES
 check 0 "ls --case UPPER" ls "$WORK/*.txt" --case UPPER
 expect_in "DOS.TXT" out.txt "ls --case UPPER"
 
-# Many files: a tree into a directory with -r, in place, one and two at a
-# time, each equal to the file converted alone; a file that fails is named,
-# leaves its target untouched, and the others go on.
+# Many files, -r, in place, -j 1 and 2: each as converted alone; a failing one
+# is named and leaves its target untouched.
 mkdir -p tree/sub
 for i in 1 2 3 4 5 6; do
   head -c $((i * 3000)) /dev/urandom | od -An -tx1 | sed 's/$/\r/' > "tree/f$i.txt"
@@ -105,8 +99,7 @@ CASES
 check 0 "receive of several files" receive "${options[@]}" tree/f2.txt tree/f3.txt --output-dir received
 expect_same out1/f2.txt received/f2.txt "receive --output-dir"
 
-# The progress bar fits the terminal: no line of it wider than $COLUMNS - 1,
-# for one file and for many.
+# The progress bar is narrower than $COLUMNS, for one file and for many.
 head -c 6000000 /dev/zero | tr '\0' 'a' | fold -w 79 | sed 's/$/\r/' > big.txt
 for columns in 40 20; do
   COLUMNS=$columns "$KXFILE" convert big.txt bar.txt "${options[@]}" --progress 2> bar-err.txt

@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# kxfile end to end: a command stopped by a signal leaves no temporary file
-# and cuts an append back; standard input streams through the layers with no
-# spool file, in little memory, named as standard input in messages.
+# kxfile end to end: signals, and standard input streamed in little memory.
 source "$(dirname "$0")/lib.sh"
 mkdir spool sig
 # Every file kxfile makes only to pass data through lands here.
@@ -12,10 +10,8 @@ set -m
 line=$'Gr\x81\xe1e aus \x8frhus, a line of text in code page 437\r'
 for ((i = 0; i < 20000; i++)); do printf '%s\n' "$line"; done > lines.txt
 
-# Runs kxfile ARGS in the background with its input fed through the FIFO
-# `feed` (standard input, unless ARGS name it); once a megabyte has gone in
-# and CONDITION holds, sends SIGNAL, and expects the exit status of that
-# signal and no temporary file left in sig/.
+# kxfile ARGS fed through the FIFO `feed` is sent SIGNAL once a megabyte has
+# gone in and CONDITION holds: the signal's exit status, no temporary left.
 stop_midway() {  # SIGNAL CONDITION ARGS...
   local signal=$1 condition=$2 pid input=feed
   shift 2
@@ -48,14 +44,12 @@ stop_midway INT '[ "$(stat -c %s sig/log.txt)" -gt 5 ]' receive - -o sig/log.txt
 expect_bytes 'old\r\n' sig/log.txt "SIGINT during an append cuts the file back"
 stop_midway TERM "$staged_grown" copy feed sig/copy.txt
 expect_missing sig/copy.txt "SIGTERM during a copy"
-# The loss report reads standard input twice: it is spooled, and the spool
-# goes with the signal.
+# The spool of standard input (read twice for the report) goes with the signal.
 stop_midway HUP '[ -n "$(find spool -name "KX*" -size +0)" ]' convert - sig/report.txt --from cp437 --to latin1 --report
 [ -z "$(ls spool)" ] || fail "SIGHUP while standard input is spooled: left $(ls spool)"
 rm -f feed
 
-# 200 MB through a pipe: converted as they come, nothing in the temporary
-# directory, a small peak resident size (the whole input would need 200 MB).
+# 200 MB through a pipe: nothing spooled, a small peak resident size.
 size=200000000
 rss_of() {  # the peak resident size in KiB of the pipeline's kxfile, in $peak
   if [ -x /usr/bin/time ]; then
@@ -96,8 +90,7 @@ want=$((whole * (length - 1) + (rest > 0 ? rest + 1 : 0)))
 cmp -s <(head -c 100000 small.txt) <(head -c 100000 big.txt) || fail "200 MB from a pipe: not the bytes of a file's conversion"
 rm -f big.txt
 
-# Standard input is named as such (not after a spool file), and its progress
-# counts bytes without a percentage.
+# Standard input is named as such; its progress counts bytes without a percentage.
 printf 'a\311\r\n' | "$KXFILE" convert - lossy.txt --from cp437 --to latin1 --report 2>err.txt
 expect_in "kxfile: standard input: " err.txt "the loss report of standard input"
 grep -q 'TMP' err.txt && fail "a message names the spool file: $(cat err.txt)"

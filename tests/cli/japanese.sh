@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# kxfile end to end with Japanese text: Shift-JIS to the JIS and EUC host sets
-# and back, half-width katakana, detection of received text. iconv is the
-# reference for what the host bytes mean.
+# kxfile end to end with Japanese text; iconv the reference for the host bytes.
 source "$(dirname "$0")/lib.sh"
 command -v iconv >/dev/null || { echo "iconv is needed" >&2; exit 1; }
 cp "$SOURCE_DIR/samples/sjis-kana.txt" sample.sjis
@@ -11,13 +9,8 @@ iconv -f SHIFT_JIS -t EUC-JP "$sample" > want.euc
 iconv -f CP932 -t UTF-8 "$sample" > want-cp932.utf8
 printf '\xef\xbb\xbf' | cat - want-cp932.utf8 > want-bom.utf8
 
-# Each row converts IN to OUT and must give the bytes of WANT: to EUC-JP, to
-# ISO-2022-JP (kanji shifted in by ESC $ B, katakana by ESC ( I) and to UTF-8
-# (Shift-JIS as code page 932) and back; EUC-JP to ISO-2022-JP and to UTF-8
-# in one command each (through Shift-JIS inside the tool); --bom. ISO-2022-JP
-# output is compared as iconv reads it.
+# Rows WANT IN OUT OPTIONS; ISO-2022-JP output compared as iconv reads it.
 while read -r want in out options; do
-  # shellcheck disable=SC2086
   check 0 "convert $in $options" convert "$in" "$out" $options
   if [[ $out == *.jis ]]; then
     iconv -f ISO-2022-JP-3 -t UTF-8 "$out" > "$out.utf8" 2>/dev/null
@@ -39,9 +32,7 @@ expect_in $'\033$B' sample.jis "ISO-2022-JP kanji designation"
 expect_in $'\033(I' sample.jis "ISO-2022-JP katakana designation"
 if LC_ALL=C grep -q $'[\x80-\xff]' sample.jis; then fail "ISO-2022-JP text holds 8-bit bytes"; fi
 
-# iso-2022-jp by name is RFC 1468's: each double-byte run ends with ESC ( B,
-# so that iconv reads the backslash and the tilde after it as themselves; set
-# 53 by number keeps ESC ( J (JIS Roman) for the hosts that expect it.
+# iso-2022-jp by name ends double-byte runs with ESC ( B; set 53 with ESC ( J.
 printf '日本\\語~x\n' > slash.utf8
 iconv -f UTF-8 -t SHIFT_JIS slash.utf8 > slash.sjis
 run convert slash.sjis slash.jis --from shift_jis --to iso-2022-jp
@@ -56,9 +47,7 @@ expect_same "$sample" detected.txt "receive --detect of EUC-JP"
 "$KXFILE" detect sample.jis > out.txt
 expect_in "sample.jis: iso-2022-jp (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
 
-# Detection on real text, made by iconv: each file is detected as what it is
-# or undecided, never as something else. Latin text in Latin-1 and code page
-# 437 is single-byte text (or ASCII, where it is all 7-bit).
+# Text made by iconv is detected as what it is or undecided, never otherwise.
 iconv -f SHIFT_JIS -t UTF-8 "$sample" | grep -v $'\uff8a' > full.utf8  # no half-width katakana
 printf '①の申込書は㈱髙橋商店の﨑田様へ。ⅰからⅹまで、№１２３。\n' > nec.utf8
 printf '丂と乚は補助漢字です。\n' > x0212.utf8
@@ -85,12 +74,10 @@ cp437        single-byte  iconv -f UTF-8 -t CP437 latin.utf8
 cp437sample  single-byte  cat "$SOURCE_DIR/samples/cp437-crlf.txt"
 CORPUS
 
-# What --detect does with each kind of answer: a set (UTF-8 too) is used;
-# undecided and single-byte text write nothing unless --from is the fallback.
+# --detect uses a set; single-byte text writes nothing unless --from is given.
 iconv -f UTF-8 -t LATIN1 latin.utf8 > latin.latin1
 while read -r code file fallback; do
   rm -f detected.out
-  # shellcheck disable=SC2086
   check "$code" "convert --detect $file $fallback" convert "$file" detected.out --detect --to shift_jis $fallback
   [ "$code" = 0 ] || expect_missing detected.out "convert --detect $file writes nothing"
 done <<'CASES'
@@ -105,8 +92,7 @@ run convert corpus-utf8 detected.sjis --detect --to shift_jis
 run convert corpus-utf8 named.sjis --from utf-8 --to shift_jis
 expect_same named.sjis detected.sjis "detected UTF-8 converts as --from utf-8 does"
 
-# Half-width katakana made full-width on the way: the host text is the
-# full-width text that iconv makes of the same words.
+# Half-width katakana made full-width on the way.
 printf '\xb6\xde\xb7\xde \xca\xdf\xb1\n' > kana.txt
 printf 'ガギ パア\n' > want-full.utf8
 run convert kana.txt full.jis --from shift_jis --to iso-2022-jp --kana-to-full
@@ -117,17 +103,14 @@ expect_same want-full.utf8 full.utf8 "--kana-to-full"
 run convert kana.txt k73.txt --from shift_jis --to jis-7bit-esc-k --report
 expect_in "7 characters without a counterpart" err.txt "katakana and their marks lost to set 73"
 
-# JIS X 0212 kanji that code page 932 lacks (丂, 乚) become its substitute
-# 0x81A0: each is lost, and --strict writes nothing.
+# JIS X 0212 kanji that code page 932 lacks (丂, 乚) are lost.
 printf '丂と乚\n' | iconv -f UTF-8 -t EUC-JP > x0212.euc
 check 1 "--strict with JIS X 0212 kanji" convert x0212.euc x0212.sjis --from euc-jp --to shift_jis --strict
 expect_missing x0212.sjis "--strict with JIS X 0212 kanji"
 expect_in "2 characters without a counterpart" err.txt "JIS X 0212 kanji lost"
 expect_in "offset 0: 8F B0 A1" err.txt "position of the first JIS X 0212 kanji"
 
-# Many files take the two steps one file takes: the same bytes, the losses of
-# both steps counted, a file that fails left as it was (--in-place), no
-# temporary file left behind; one and two at a time.
+# Many files take the two steps one file takes, one and two at a time.
 mkdir -p many middle
 cp want.euc many/a.euc
 cp x0212.euc many/b.euc
@@ -151,10 +134,8 @@ expect_same x0212.euc in-place/b.euc "--in-place in two steps leaves a failed fi
 expect_no_temporaries in-place "--in-place in two steps"
 [ -z "$(ls middle)" ] || fail "a middle Shift-JIS file was left: $(ls middle)"
 
-# Host text to Shift-JIS: the loss report follows the host's designations as
-# the library does. After ESC ( B the bytes are single-byte text again, so A
-# and the line end are no pair; between ESC K and ESC H (set 73) they are, and
-# a pair that cannot be a character is lost, its line end kept.
+# After ESC ( B, A and the line end are no pair; between ESC K and ESC H (set
+# 73) they are, a pair that is no character and is lost, its line end kept.
 transforms <<'CASES'
 \033$B0!\033(BA\n|convert in out --from iso-2022-jp --to shift_jis --report|\x88\x9fA\n|nothing lost
 \033K0!A\n\033H|convert in out --from jis-7bit-esc-k --to shift_jis --report|\x88\x9f \n|1 character without a counterpart

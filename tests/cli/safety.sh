@@ -1,22 +1,16 @@
 #!/usr/bin/env bash
-# kxfile end to end: outputs that harm no file. Devices and FIFOs written in
-# place, an output that is the input refused, a host's name kept in the
-# current directory, permissions and owners kept, symbolic links followed,
-# errors that say what is wrong, the loss report after the work.
+# kxfile end to end: outputs that harm no file, errors that say what is wrong.
 source "$(dirname "$0")/lib.sh"
 
 printf 'Gr\x81\xe1e\r\nse\xa4or\r\n' > in.txt
 "$KXFILE" convert in.txt want.txt --from cp437 --to latin1 || fail "convert in.txt"
 
-# A FIFO as the output of every command is written as a pipe, and stays a
-# FIFO. The reader gives up after a while, so that a broken tool cannot hang
-# the test.
+# A FIFO output of every command is written as a pipe and stays a FIFO.
 while IFS='|' read -r what args; do
   rm -f out.fifo drained.txt
   mkfifo out.fifo
   timeout 10 cat out.fifo > drained.txt &
   reader=$!
-  # shellcheck disable=SC2086
   check 0 "FIFO output of $what" $args
   [ -p out.fifo ] || fail "FIFO output of $what: out.fifo is no longer a FIFO"
   wait "$reader"
@@ -29,8 +23,7 @@ receive -o --append|receive in.txt --from cp437 --to latin1 -o out.fifo --append
 copy|copy want.txt out.fifo
 CASES
 
-# A character device made here (the null device's numbers: whatever is
-# written goes nowhere) stays a device. Only root may make one.
+# A character device made here (the null device's numbers) stays a device.
 if mknod null.dev c 1 3 2>/dev/null; then
   check 0 "convert to a character device" convert in.txt null.dev --from cp437 --to latin1
   [ -c null.dev ] || fail "convert to a character device: it is no longer a device"
@@ -41,10 +34,8 @@ else
   echo "skipped: character device (mknod not permitted)"
 fi
 
-# An output that is the input: refused before anything is touched, whether
-# named as it is, in another case (the library finds names without regard to
-# case), through a symbolic link, or as standard input or output. An append
-# to oneself would never end: those runs are bounded in time and size.
+# An output that is the input is refused, in any case, through a link, or as
+# standard input or output (runs bounded in time and size).
 printf 'hello\n' > self.txt
 printf 'hello\n' > want-self.txt
 ln -s self.txt alias.txt
@@ -84,8 +75,7 @@ if [ "$(id -u)" = 0 ]; then
   [ "$(stat -c %u:%g owned.txt)" = 65534:65534 ] || fail "owner not kept: $(stat -c %u:%g owned.txt)"
 fi
 
-# A file the user may not write is refused and left as it was, even in a
-# directory the user may write (which would let a rename replace it).
+# A file the user may not write is left as it was, even in a writable directory.
 as_nobody=""
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   as_nobody="setpriv --reuid=65534 --regid=65534 --clear-groups"
@@ -97,7 +87,6 @@ if [ -n "$as_nobody" ]; then
   mkdir shared && chmod 777 shared
   printf 'mine\n' > shared/readonly.txt
   chmod 644 in.txt shared/readonly.txt
-  # shellcheck disable=SC2086
   $as_nobody "$KXFILE" convert in.txt shared/readonly.txt --from cp437 --to latin1 2>err.txt
   status=$?
   expect_status 1 "convert over a file the user may not write"
@@ -109,9 +98,7 @@ else
   echo "skipped: read-only target for another user (needs root and setpriv or runuser)"
 fi
 
-# A symbolic link is followed: its target is written (staged beside it, in
-# its own directory) and the link stays a link; a dangling link makes its
-# target.
+# A symbolic link is followed and stays a link; a dangling one makes its target.
 mkdir elsewhere
 printf 'old\n' > elsewhere/real.txt
 ln -s elsewhere/real.txt link.txt
@@ -124,9 +111,8 @@ run copy want.txt dangling.txt
 expect_same want.txt elsewhere/new.txt "a dangling link's target is made"
 expect_no_temporaries elsewhere "output through a link"
 
-# A host's name never leads out of the current directory: drive, root,
-# directories and dots are dropped, device names refused, an existing file
-# kept unless --force or --unique says otherwise.
+# A host's name stays in the current directory; device names are refused, an
+# existing file kept unless --force or --unique.
 mkdir outside recv
 printf 'keep\n' > outside/victim.txt
 outside=$(printf '%s' "$WORK/outside" | tr / '\\')
@@ -167,8 +153,7 @@ expect_missing UP.TXT "a host's name climbing with .."
 ls recv outside > listing.txt
 grep -q '^KX' listing.txt && fail "host names left temporary files: $(cat listing.txt)"
 
-# Errors that say what is wrong: a failed operation exits with 1, bad usage
-# (an unknown set) with 2, alike in every command.
+# A failed operation exits with 1, bad usage (an unknown set) with 2.
 mkdir adir
 table <<'CASES'
 1|convert missing.txt o.txt|kxfile: missing.txt: No such file or directory

@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# kxfile end to end: send, receive and convert; standard input and output;
-# records passed losslessly; failed transfers leaving nothing behind; the loss
-# report and --strict.
+# kxfile end to end: send, receive, convert, failed transfers, the loss report.
 source "$(dirname "$0")/lib.sh"
 command -v iconv >/dev/null || { echo "iconv is needed" >&2; exit 1; }
 
-# CP437 with CR LF lines to ISO 8859-1 and to UTF-8 with LF lines, with iconv
-# and sed as the reference, and back. With --write-ctrl-z the writing side
-# takes the records itself, value by value: the same bytes.
+# CP437 CR LF text to ISO 8859-1 and UTF-8 and back, iconv the reference.
 printf 'Gr\x81\xe1e aus \x8frhus\r\nCr\x8ame br\x96l\x82e, se\xa4or\r\n\r\nlast\r\n' > cp437.txt
 iconv -f CP437 -t ISO-8859-1 cp437.txt | sed 's/\r$//' > want-latin1.txt
 { cat want-latin1.txt; printf '\032'; } > want-latin1-z.txt
@@ -16,7 +12,6 @@ sed 's/\r$//' want-utf8-crlf.txt > want-utf8.txt
 lf=(--records crlf --write-records lf)
 crlf=(--records lf --write-records crlf)
 while read -r want in out options; do
-  # shellcheck disable=SC2086
   check 0 "convert $in $options" convert "$in" "$out" $options
   expect_same "$want" "$out" "convert $in to $out $options"
 done <<ROWS
@@ -27,9 +22,7 @@ want-utf8.txt cp437.txt utf8.txt --from cp437 --to utf-8 ${lf[*]}
 want-utf8-crlf.txt cp437.txt utf8-crlf.txt --from cp437 --to utf-8
 cp437.txt utf8.txt back437.txt --from utf-8 --to cp437 ${crlf[*]}
 ROWS
-# The loss report names a character CP437 lacks by its code point, ill-formed
-# UTF-8 by its offset, and a character by name when a set's map holds it (no
-# map here holds the euro sign).
+# The loss report: a code point CP437 lacks, ill-formed UTF-8, a named character.
 printf 'ok \xe2\x82\xac \xe2\x82 x \xc5\xa0\n' > lossy.utf8
 run convert lossy.utf8 lossy.437 --from utf-8 --to cp437 --report
 expect_in "offset 3: U+20AC replaced by the default character 20" err.txt "loss report: a character CP437 lacks"
@@ -37,10 +30,8 @@ expect_in "offset 7: E2 82 not UTF-8" err.txt "loss report: ill-formed UTF-8"
 expect_in "offset 12: U+0160 LATIN CAPITAL LETTER S WITH CARON approximated as 53" err.txt \
   "loss report: the name of a character"
 
-# Lines of every length from 0 to 300 holding every byte but NUL, CR, LF and
-# Ctrl-Z, in 200 KB: the records cross the reads' blocks at every offset. The
-# one-step conversion must equal the character-set layer's own translation
-# followed by a conversion of the line ends alone.
+# Lines of every length from 0 to 300, every byte but NUL, CR, LF and Ctrl-Z,
+# crossing the reads' blocks at every offset: one step equals two.
 LC_ALL=C awk 'BEGIN {
   for (i = 0; i < 1024; i++) { b = i * 13 % 256; p = p sprintf("%c", b == 0 || b == 10 || b == 13 || b == 26 ? 32 : b) }
   for (line = 0; line < 1400; line++) printf "%s\r\n", substr(p, line * 7 % 700 + 1, line % 301)
@@ -59,10 +50,9 @@ expect_same want-latin1.txt sent.txt "send to standard output"
 "$KXFILE" receive --from latin1 --to cp437 "${crlf[@]}" -o received.txt < latin1.txt
 expect_same cp437.txt received.txt "receive from standard input"
 
-# The readable text switches; records carrying a 0xFF data byte, which does
-# not become a line end; record framing on the wire (a 16-bit little-endian
-# length before each record, a pad byte after an odd one) and back; the
-# German row of the 7-bit set, which puts a-umlaut at 0x7B.
+# The text switches; a 0xFF data byte is no line end; record framing (a 16-bit
+# little-endian length, a pad byte after an odd record); the German row of the
+# 7-bit set puts a-umlaut at 0x7B.
 transforms <<'CASES'
 a\r\nb\rc\r\n|convert in out --records crlf --write-records lf|a\nb\rc\n
 a\nb\n|convert in out --records lf --write-records cr|a\rb\r
@@ -83,8 +73,7 @@ AB\r\nC|send in --records crlf --compress record -o out|\002\000AB\001\000C\000
 \344|convert in out --from windows-1252 --to dec-mcs --national 9|{
 CASES
 
-# The progress bar: on standard error when forced, never on standard output,
-# and not by default when standard error is no terminal.
+# The progress bar: on standard error when forced, not by default without a terminal.
 run convert cp437.txt progress.txt --progress
 expect_in "100%" err.txt "--progress draws the bar"
 expect_same cp437.txt progress.txt "--progress leaves the data alone"
@@ -133,9 +122,7 @@ printf 'y\n' | "$KXFILE" receive --host-name 'REPORT.LIS;3' --unique > made.txt
 [ -f REPORT000.LIS3 ] || fail "receive --unique writes REPORT000.LIS3: $(ls)"
 cd ..
 
-# The loss report counts exactly the bytes that would not come back: those
-# iconv cannot convert, and those the library writes otherwise than iconv does
-# (NUL and 0xFF become spaces).
+# The loss report counts the bytes iconv cannot convert or converts otherwise.
 codes="0 $(seq 128 255)"
 for code in $codes; do printf "$(printf '\\%03o' "$code")"; done > all.txt
 for target in ISO-8859-1:latin1 CP850:cp850 CP1252:windows-1252; do
@@ -166,8 +153,7 @@ printf '\311' | "$KXFILE" convert - strict-stdin.txt --from cp437 --to latin1 --
 expect_in "1 character without a counterpart" err.txt "--strict on standard input"
 expect_bytes 'x' strict-stdin.txt "--strict on standard input keeps the old output"
 
-# A volume of 8.3 names: the received file gets an 8.3 name, and the
-# temporary name the transfer writes first is valid there too.
+# A volume of 8.3 names: an 8.3 name, and a temporary name valid there.
 mkdir floppy
 (
   export KXFILES_DRIVES="A:=$WORK/floppy,83"

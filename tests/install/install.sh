@@ -26,7 +26,6 @@ printf 'Gr\xfc\xdfe aus \xc5rhus\n+-+ box\n\nlast\n' > want.txt
 
 pc="$prefix/lib/pkgconfig"
 grep -qF 'prefix=${pcfiledir}' "$pc/kxfiles.pc" || fail "kxfiles.pc does not find its prefix: $(head -1 "$pc/kxfiles.pc")"
-# shellcheck disable=SC2046
 if cc -std=c99 -Wall -Werror records.c $(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs kxfiles) -o by-pkg-config 2>cc.log; then
   LD_LIBRARY_PATH="$prefix/lib" ./by-pkg-config dos.txt > got-pkg-config.txt || fail "the example (pkg-config) failed"
   expect_same want.txt got-pkg-config.txt "the example (pkg-config)"
