@@ -3,10 +3,9 @@
 source "$(dirname "$0")/lib.sh"
 command -v iconv >/dev/null || { echo "iconv is needed" >&2; exit 1; }
 cp "$SOURCE_DIR/samples/sjis-kana.txt" sample.sjis
-sample=sample.sjis
-iconv -f SHIFT_JIS -t UTF-8 "$sample" > want.utf8
-iconv -f SHIFT_JIS -t EUC-JP "$sample" > want.euc
-iconv -f CP932 -t UTF-8 "$sample" > want-cp932.utf8
+iconv -f SHIFT_JIS -t UTF-8 sample.sjis > want.utf8
+iconv -f SHIFT_JIS -t EUC-JP sample.sjis > want.euc
+iconv -f CP932 -t UTF-8 sample.sjis > want-cp932.utf8
 printf '\xef\xbb\xbf' | cat - want-cp932.utf8 > want-bom.utf8
 
 # Rows WANT IN OUT OPTIONS; ISO-2022-JP output compared as iconv reads it.
@@ -18,12 +17,12 @@ while read -r want in out options; do
   fi
   expect_same "$want" "$out" "convert $in to $out $options"
 done <<ROWS
-want.utf8 $sample sample.jis --from shift_jis --to iso-2022-jp
-$sample sample.jis jis-back.txt --from iso-2022-jp --to shift_jis
-want.euc $sample euc.txt --from shift_jis --to euc-jp
-$sample want.euc euc-back.txt --from euc-jp --to shift_jis
-want-cp932.utf8 $sample sjis.utf8 --from shift_jis --to utf-8
-$sample sjis.utf8 sjis-back.txt --from utf8 --to shift_jis
+want.utf8 sample.sjis sample.jis --from shift_jis --to iso-2022-jp
+sample.sjis sample.jis jis-back.txt --from iso-2022-jp --to shift_jis
+want.euc sample.sjis euc.txt --from shift_jis --to euc-jp
+sample.sjis want.euc euc-back.txt --from euc-jp --to shift_jis
+want-cp932.utf8 sample.sjis sjis.utf8 --from shift_jis --to utf-8
+sample.sjis sjis.utf8 sjis-back.txt --from utf8 --to shift_jis
 want.utf8 want.euc euc.jis --from euc-jp --to iso-2022-jp
 want-bom.utf8 want.euc euc.utf8 --from euc-jp --to utf-8 --bom
 want.euc euc.utf8 euc-back.euc --from utf-8 --to euc-jp
@@ -43,12 +42,12 @@ expect_in $'\033(J' slash53.jis "set 53 by number returns with ESC ( J"
 
 # Received text of unknown encoding: --detect decides it.
 check 0 "receive --detect" receive want.euc --detect --to shift_jis -o detected.txt
-expect_same "$sample" detected.txt "receive --detect of EUC-JP"
+expect_same sample.sjis detected.txt "receive --detect of EUC-JP"
 "$KXFILE" detect sample.jis > out.txt
 expect_in "sample.jis: iso-2022-jp (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
 
 # Text made by iconv is detected as what it is or undecided, never otherwise.
-iconv -f SHIFT_JIS -t UTF-8 "$sample" | grep -v $'\uff8a' > full.utf8  # no half-width katakana
+iconv -f SHIFT_JIS -t UTF-8 sample.sjis | grep -v $'\uff8a' > full.utf8  # no half-width katakana
 printf '①の申込書は㈱髙橋商店の﨑田様へ。ⅰからⅹまで、№１２３。\n' > nec.utf8
 printf '丂と乚は補助漢字です。\n' > x0212.utf8
 printf 'Größe für Straße, déjà vu à côté; naïve façade. Æsop, Zürich.\n' > latin.utf8
@@ -64,7 +63,7 @@ while read -r file answer make; do
 done <<'CORPUS'
 ascii        ascii        iconv -f UTF-8 -t ASCII//TRANSLIT latin.utf8
 utf8         utf-8        cat full.utf8 nec.utf8 x0212.utf8 latin.utf8
-sjis         shift_jis    iconv -f SHIFT_JIS -t SHIFT_JIS "$sample"
+sjis         shift_jis    iconv -f SHIFT_JIS -t SHIFT_JIS sample.sjis
 cp932        shift_jis    cat want.utf8 nec.utf8 | iconv -f UTF-8 -t CP932
 eucjp        euc-jp       iconv -f UTF-8 -t EUC-JP want.utf8
 eucjpms      euc-jp       cat want.utf8 x0212.utf8 nec.utf8 | iconv -f UTF-8 -t EUC-JP-MS

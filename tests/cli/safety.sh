@@ -25,10 +25,10 @@ CASES
 
 # A character device made here (the null device's numbers) stays a device.
 if mknod null.dev c 1 3 2>/dev/null; then
-  check 0 "convert to a character device" convert in.txt null.dev --from cp437 --to latin1
-  [ -c null.dev ] || fail "convert to a character device: it is no longer a device"
-  run copy in.txt null.dev
-  [ -c null.dev ] || fail "copy to a character device: it is no longer a device"
+  for command in "convert in.txt null.dev --from cp437 --to latin1" "copy in.txt null.dev"; do
+    check 0 "$command" $command
+    [ -c null.dev ] || fail "$command: null.dev is no longer a device"
+  done
   expect_no_temporaries . "output to a character device"
 else
   echo "skipped: character device (mknod not permitted)"
