@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kxfile end to end: signals, and standard input streamed in little memory.
 source "$(dirname "$0")/lib.sh"
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed (scripts/setup.sh test)" >&2; exit 1; }
 mkdir spool sig
 # Every file kxfile makes only to pass data through lands here.
 export TMPDIR="$WORK/spool"
@@ -51,27 +52,12 @@ rm -f feed
 
 # 200 MB through a pipe: nothing spooled, a small peak resident size.
 size=200000000
-rss_of() {  # the peak resident size in KiB of the pipeline's kxfile, in $peak
-  if [ -x /usr/bin/time ]; then
-    yes "$line" | head -c "$size" | /usr/bin/time -f %M -o rss.txt "$@" 2>err.txt
-    status=${PIPESTATUS[2]}
-    peak=$(tail -1 rss.txt)
-  else
-    yes "$line" | head -c "$size" | "$@" 2>err.txt &
-    local pid=$! value
-    peak=0
-    while kill -0 "$pid" 2>/dev/null; do
-      value=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
-      [ -n "$value" ] && [ "$value" -gt "$peak" ] && peak=$value
-      sleep 0.02
-    done
-    wait "$pid"
-    status=$?
-  fi
-}
 rm -f spool/*
 before=$(stat -c %y spool)
-rss_of "$KXFILE" convert - big.txt --from cp437 --to latin1 --records crlf --write-records lf
+yes "$line" | head -c "$size" | /usr/bin/time -f %M -o rss.txt \
+  "$KXFILE" convert - big.txt --from cp437 --to latin1 --records crlf --write-records lf 2>err.txt
+status=${PIPESTATUS[2]}
+peak=$(tail -1 rss.txt)  # KiB
 expect_status 0 "200 MB from a pipe"
 # A file made and removed there would have changed the directory's time.
 [ -z "$(ls spool)" ] && [ "$(stat -c %y spool)" = "$before" ] ||
