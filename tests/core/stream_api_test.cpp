@@ -283,4 +283,21 @@ TEST_F(StreamApi, AllocationFailuresLeaveNothingOpen) {
     }
 }
 
+// The only check of a full disk at close that runs under wine too, where the
+// Windows layer's short write must report 12 as the POSIX layer does.
+TEST_F(StreamApi, CloseOnAFullDiskReportsOutOfDiskSpace) {
+    Name name("C:\\f");
+    KXFILE f = kxFileCreate(name.text, 1);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(kxFileWrite(f, std::string(2000, 'z').data(), 2000, nullptr), 1);
+    kx::os::testing::SetDiskSpace(100);
+    int before = OpenDescriptors();
+    EXPECT_EQ(kxFileClose(f), 0);
+    EXPECT_EQ(kxFileErrorVal(), 12);
+    if (HandlesCounted()) {
+        EXPECT_EQ(OpenDescriptors(), before - 1);  // the handle is gone all the same
+    }
+    EXPECT_EQ(std::filesystem::file_size(Posix('C', "f")), 100u);
+}
+
 }  // namespace
