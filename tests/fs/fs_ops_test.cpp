@@ -17,8 +17,10 @@
 namespace {
 
 using kxtest::Called;
+using kxtest::Delete;
 using kxtest::Name;
 using kxtest::Outcome;
+using kxtest::Rename;
 
 class FileSystemOps : public kxtest::TempDrives {
 protected:
@@ -46,22 +48,18 @@ TEST_F(FileSystemOps, DeleteRenameAndCreateDirectories) {
     // Exists: no row of its own.
     EXPECT_EQ(Called([] { return kxFileCreateDir("C:\\work\\new"); }), Outcome(0, 9));
     EXPECT_EQ(Called([] { return kxFileCreateDir("C:\\no\\such\\dir"); }), Outcome(0, 6));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\new"); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\new"), Outcome(1, 0));
     EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/new")));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\missing.txt"); }), Outcome(0, 5));
+    EXPECT_EQ(Delete("C:\\work\\missing.txt"), Outcome(0, 5));
 
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\Renamed.txt"); }),
-              Outcome(1, 0));
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\Renamed.txt"), Outcome(1, 0));
     EXPECT_EQ(ReadFile(Posix('C', "work/Renamed.txt")), "data");
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\gone.txt", "C:\\work\\x.txt"); }),
-              Outcome(0, 5));
+    EXPECT_EQ(Rename("C:\\work\\gone.txt", "C:\\work\\x.txt"), Outcome(0, 5));
     if (IsShortNameVolume()) {  // refused by the 8.3 rules before the disk is asked
         EXPECT_EQ(Called([] { return kxFileExists("A:\\toolongname.txt"); }), Outcome(0, 18));
-        EXPECT_EQ(
-            Called([] { return kxFileRename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"); }),
-            Outcome(0, 18));
+        EXPECT_EQ(Rename("C:\\work\\Renamed.txt", "A:\\toolongname.txt"), Outcome(0, 18));
     }
-    EXPECT_EQ(Called([] { return kxFileDelete("c:\\work\\renamed.TXT"); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("c:\\work\\renamed.TXT"), Outcome(1, 0));
     EXPECT_FALSE(std::filesystem::exists(Posix('C', "work/Renamed.txt")));
 }
 

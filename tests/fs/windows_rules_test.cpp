@@ -18,9 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using kxtest::Called;
+using kxtest::Delete;
 using kxtest::FullName;
 using kxtest::Name;
 using kxtest::Outcome;
+using kxtest::Rename;
 
 constexpr int32_t kAccessDenied = 1;
 constexpr int32_t kInvalidFileName = 5;
@@ -51,10 +53,8 @@ TEST_F(WindowsRules, AFileHeldOpenIsNeitherDeletedNorRenamed) {
     KXFILE writer = CreateWith("C:\\work\\open.txt", "first");
     ASSERT_NE(writer, nullptr);
     ASSERT_EQ(kxFileFlush(writer), 1);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\open.txt"); }),
-              Outcome(0, kSharingViolation));
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\open.txt", "C:\\work\\moved.txt"); }),
-              Outcome(0, kSharingViolation));
+    EXPECT_EQ(Delete("C:\\work\\open.txt"), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Rename("C:\\work\\open.txt", "C:\\work\\moved.txt"), Outcome(0, kSharingViolation));
     uint32_t written = 0;
     EXPECT_EQ(kxFileWrite(writer, " second", 7, &written), 1);
     EXPECT_EQ(kxFileClose(writer), 1);
@@ -66,14 +66,11 @@ TEST_F(WindowsRules, AFileHeldOpenIsNeitherDeletedNorRenamed) {
     Name name("C:\\work\\report.txt");
     KXFILE reader = kxFileOpen(name.text, 0);
     ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\r.txt"); }),
-              Outcome(0, kSharingViolation));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\report.txt"); }),
-              Outcome(0, kSharingViolation));
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\r.txt"), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Delete("C:\\work\\report.txt"), Outcome(0, kSharingViolation));
     EXPECT_EQ(kxFileClose(reader), 1);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\r.txt"); }),
-              Outcome(1, 0));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\r.txt"); }), Outcome(1, 0));
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\r.txt"), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\r.txt"), Outcome(1, 0));
 }
 
 TEST_F(WindowsRules, AReadOnlyFileIsNeitherDeletedNorWritten) {
@@ -94,15 +91,14 @@ TEST_F(WindowsRules, AReadOnlyFileIsNeitherDeletedNorWritten) {
         if (file != nullptr) kxFileClose(file);
         EXPECT_EQ(kxFileErrorVal(), kAccessDenied) << what;
     }
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\report.txt"); }),
-              Outcome(0, kAccessDenied));
+    EXPECT_EQ(Delete("C:\\work\\report.txt"), Outcome(0, kAccessDenied));
     EXPECT_EQ(ReadFile(path), "data");
 
     KXFILE reader = kxFileOpen(name.text, 0);  // reading is allowed
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(kxFileClose(reader), 1);
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\report.txt"); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\report.txt"), Outcome(1, 0));
 }
 
 TEST_F(WindowsRules, DotDotAtARootStaysAtTheRoot) {
@@ -158,10 +154,9 @@ TEST_F(WindowsRules, DotsAndSpacesEndingAComponentAreDropped) {
     KXFILE reader = kxFileOpen(dotted.text, 0);
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(kxFileClose(reader), 1);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\dot.", "C:\\work\\renamed. "); }),
-              Outcome(1, 0));
+    EXPECT_EQ(Rename("C:\\work\\dot.", "C:\\work\\renamed. "), Outcome(1, 0));
     EXPECT_TRUE(fs::exists(Posix('C', "work/renamed")));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\renamed.."); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\renamed.."), Outcome(1, 0));
     EXPECT_FALSE(fs::exists(Posix('C', "work/renamed")));
 }
 
@@ -198,9 +193,8 @@ TEST_F(WindowsRules, DeviceNamesAreDevicesNeverFiles) {
     EXPECT_EQ(kxFileRead(reader, &byte, 1, &got), 1);
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(kxFileClose(reader), 1);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\prn"); }).first, 0);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\aux"); }).first,
-              0);
+    EXPECT_EQ(Delete("C:\\work\\prn").first, 0);
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\aux").first, 0);
     EXPECT_EQ(ReadFile(Posix('C', "work/report.txt")), "data");
     std::string entries;
     for (const auto &entry : fs::directory_iterator(Posix('C', "work")))
@@ -239,10 +233,10 @@ TEST_F(WindowsRules, AVolumeThatCannotBeAskedHoldsLongNames) {
 TEST_F(WindowsRules, SystemErrorNumbers) {
     fs::create_directories(Posix('C', "here"));
     Enter("C:\\here");
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\here"); }), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Delete("C:\\here"), Outcome(0, kSharingViolation));
     Enter("C:\\");
     EXPECT_TRUE(fs::is_directory(Posix('C', "here")));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\here"); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\here"), Outcome(1, 0));
 
     const struct {
         const char *directory;

@@ -19,6 +19,14 @@ Outcome Called(Call call) {
     return {result, kxFileErrorVal()};
 }
 
+inline Outcome Delete(const char *name) {
+    return Called([&] { return kxFileDelete(name); });
+}
+
+inline Outcome Rename(const char *from, const char *to) {
+    return Called([&] { return kxFileRename(from, to); });
+}
+
 // A date's fields in the record's order: day, month, year, second, minute, hour.
 inline std::array<int, 6> Fields(const KXFILEDATETIME &d) {
     return {d.day, d.month, d.year, d.second, d.minute, d.hour};

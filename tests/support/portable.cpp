@@ -35,21 +35,23 @@ bool UnderWine() {
     return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-void SetEnv(const char *name, const char *value) { ::_putenv_s(name, value); }
-void UnsetEnv(const char *name) { ::_putenv_s(name, ""); }
-bool UseTimeZone(const char *) { return false; }
-std::time_t UtcSeconds(std::tm calendar) { return ::_mkgmtime(&calendar); }
-
-std::tm UtcCalendar(std::time_t seconds) {
-    std::tm calendar{};
-    ::gmtime_s(&calendar, &seconds);
-    return calendar;
+void SetEnv(const char *name, const char *value) {
+    ::_putenv_s(name, value);
+}
+void UnsetEnv(const char *name) {
+    ::_putenv_s(name, "");
+}
+bool UseTimeZone(const char *) {
+    return false;
+}
+std::time_t UtcSeconds(std::tm calendar) {
+    return ::_mkgmtime(&calendar);
 }
 
 bool SetFileTimes(const std::filesystem::path &path, std::time_t when) {
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     FILETIME time = ToFileTime(when);
     BOOL done = ::SetFileTime(file, nullptr, &time, &time);
@@ -70,7 +72,9 @@ bool PrepareMappedDrives(std::string &top) {
     return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr && ::SetCurrentDirectoryA("C:\\");
 }
 
-std::string MappedRoot(char letter) { return std::string(1, letter) + ":\\"; }
+std::string MappedRoot(char letter) {
+    return std::string(1, letter) + ":\\";
+}
 void ReleaseMappedDrives(const std::string &) {}
 
 int OpenDescriptors() {
@@ -85,23 +89,27 @@ namespace {
 std::string mappedTop;  // the temporary directory that holds one directory per drive
 }
 
-bool UnderWine() { return false; }
-void SetEnv(const char *name, const char *value) { ::setenv(name, value, 1); }
-void UnsetEnv(const char *name) { ::unsetenv(name); }
+bool UnderWine() {
+    return false;
+}
+void SetEnv(const char *name, const char *value) {
+    ::setenv(name, value, 1);
+}
+void UnsetEnv(const char *name) {
+    ::unsetenv(name);
+}
 
 bool UseTimeZone(const char *zone) {
-    if (zone != nullptr) ::setenv("TZ", zone, 1);
-    else ::unsetenv("TZ");
+    if (zone != nullptr)
+        ::setenv("TZ", zone, 1);
+    else
+        ::unsetenv("TZ");
     ::tzset();
     return true;
 }
 
-std::time_t UtcSeconds(std::tm calendar) { return ::timegm(&calendar); }
-
-std::tm UtcCalendar(std::time_t seconds) {
-    std::tm calendar{};
-    ::gmtime_r(&seconds, &calendar);
-    return calendar;
+std::time_t UtcSeconds(std::tm calendar) {
+    return ::timegm(&calendar);
 }
 
 bool SetFileTimes(const std::filesystem::path &path, std::time_t when) {
@@ -147,6 +155,10 @@ int OpenDescriptors() {
 }
 
 #endif
+
+std::tm UtcCalendar(std::time_t seconds) {
+    return *std::gmtime(&seconds);
+}
 
 void MakeReadOnly(const std::filesystem::path &path) {
     namespace fs = std::filesystem;

@@ -28,9 +28,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool DrivesMapped() { return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr; }
+bool DrivesMapped() {
+    return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr;
+}
 
-fs::path Root(char letter) { return std::string(1, letter) + ":\\"; }
+fs::path Root(char letter) {
+    return std::string(1, letter) + ":\\";
+}
 
 // The entries that C: held before the first test: the system's own, kept.
 const std::vector<fs::path> &SystemEntries() {
@@ -65,8 +69,7 @@ void Empty(char letter) {
 
 void TempDrives::SetUp() {
     savedCurrent_ = fs::current_path();
-    top_ = fs::temp_directory_path() /
-           ("kxfiles-test-" + std::to_string(::GetCurrentProcessId()));
+    top_ = fs::temp_directory_path() / ("kxfiles-test-" + std::to_string(::GetCurrentProcessId()));
     if (!DrivesMapped()) {
         // Whatever a test's own setup writes goes to the temporary directory.
         for (const char *d : {"c", "d", "a", "x"}) fs::create_directories(top_ / d);
@@ -99,7 +102,9 @@ fs::path TempDrives::Posix(char letter, const std::string &relative) const {
     return relative.empty() ? root : root / relative;
 }
 
-bool TempDrives::IsShortNameVolume() { return false; }
+bool TempDrives::IsShortNameVolume() {
+    return false;
+}
 
 bool TempDrives::IsConnectedDrive() {
     char remote[260];
@@ -120,8 +125,8 @@ void TempDrives::SetUp() {
            ("kxfiles-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
     for (const char *d : {"c", "d", "a", "x"}) fs::create_directories(top_ / d);
     std::string description = "C:=" + (top_ / "c").string() + ";D:=" + (top_ / "d").string() +
-                              ";A:=" + (top_ / "a").string() + ",83;X:=" +
-                              (top_ / "x").string() + ",remote=\\\\srv\\shr";
+                              ";A:=" + (top_ / "a").string() + ",83;X:=" + (top_ / "x").string() +
+                              ",remote=\\\\srv\\shr";
     ASSERT_TRUE(kx::os::testing::ConfigureDrives(description));
     Enter("C:\\");
     kxFileErrorClear();
@@ -144,13 +149,18 @@ fs::path TempDrives::Posix(char letter, const std::string &relative) const {
     return relative.empty() ? top_ / drive : top_ / drive / relative;
 }
 
-bool TempDrives::IsShortNameVolume() { return true; }
-bool TempDrives::IsConnectedDrive() { return true; }
+bool TempDrives::IsShortNameVolume() {
+    return true;
+}
+bool TempDrives::IsConnectedDrive() {
+    return true;
+}
 
 #endif
 
 void TempDrives::WriteFile(const fs::path &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string TempDrives::ReadFile(const fs::path &path) {
@@ -159,7 +169,9 @@ std::string TempDrives::ReadFile(const fs::path &path) {
     return all.str();
 }
 
-void TempDrives::Enter(const char *name) { ASSERT_TRUE(kx::os::SetCurrentDirectoryA(name)) << name; }
+void TempDrives::Enter(const char *name) {
+    ASSERT_TRUE(kx::os::SetCurrentDirectoryA(name)) << name;
+}
 
 Name::Name(const std::string &name) {
     std::memset(text, 0, sizeof text);
