@@ -132,33 +132,20 @@ TEST_F(FsPlatform, DeleteRemoveMoveAndCreate) {
 }
 
 TEST_F(FsPlatform, EachFailureReportsItsOwnError) {
-    struct Case {
-        const char *what;
-        bool (*call)();
-        os::DWORD error;
-    } cases[] = {
-        {"delete a directory", [] { return os::DeleteFileA("C:\\dir") != 0; },
-         os::ERROR_ACCESS_DENIED},
-        {"remove a file", [] { return os::RemoveDirectoryA("C:\\dir\\a.b") != 0; },
-         os::ERROR_DIRECTORY},
-        {"remove a missing name", [] { return os::RemoveDirectoryA("C:\\dir\\none") != 0; },
-         os::ERROR_FILE_NOT_FOUND},
-        {"remove below a missing directory", [] { return os::RemoveDirectoryA("C:\\no\\x") != 0; },
-         os::ERROR_PATH_NOT_FOUND},
-        {"remove a full directory", [] { return os::RemoveDirectoryA("C:\\dir") != 0; },
-         os::ERROR_DIR_NOT_EMPTY},
-        {"create what exists", [] { return os::CreateDirectoryA("C:\\DIR", nullptr) != 0; },
-         os::ERROR_ALREADY_EXISTS},
-        {"long name on 8.3", [] { return os::CreateDirectoryA("A:\\longdirname", nullptr) != 0; },
-         os::ERROR_INVALID_NAME},
-        {"move onto another file",
-         [] { return os::MoveFileA("C:\\dir\\a.b", "C:\\dir\\AB.TXT") != 0; },
-         os::ERROR_ALREADY_EXISTS},
+    const std::pair<os::BOOL (*)(), os::DWORD> cases[] = {
+        {[] { return os::DeleteFileA("C:\\dir"); }, os::ERROR_ACCESS_DENIED},
+        {[] { return os::RemoveDirectoryA("C:\\dir\\a.b"); }, os::ERROR_DIRECTORY},
+        {[] { return os::RemoveDirectoryA("C:\\dir\\none"); }, os::ERROR_FILE_NOT_FOUND},
+        {[] { return os::RemoveDirectoryA("C:\\no\\x"); }, os::ERROR_PATH_NOT_FOUND},
+        {[] { return os::RemoveDirectoryA("C:\\dir"); }, os::ERROR_DIR_NOT_EMPTY},
+        {[] { return os::CreateDirectoryA("C:\\DIR", nullptr); }, os::ERROR_ALREADY_EXISTS},
+        {[] { return os::CreateDirectoryA("A:\\longdirname", nullptr); }, os::ERROR_INVALID_NAME},
+        {[] { return os::MoveFileA("C:\\dir\\a.b", "C:\\dir\\AB.TXT"); }, os::ERROR_ALREADY_EXISTS},
     };
-    for (const Case &c : cases) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
         os::SetLastError(0);
-        EXPECT_FALSE(c.call()) << c.what;
-        EXPECT_EQ(os::GetLastError(), c.error) << c.what;
+        EXPECT_FALSE(cases[i].first()) << "row " << i;
+        EXPECT_EQ(os::GetLastError(), cases[i].second) << "row " << i;
     }
 }
 
