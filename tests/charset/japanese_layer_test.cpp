@@ -309,7 +309,9 @@ TEST_F(JapaneseLayer, BlockWritesGiveTheValuePathsBytes) {
                  "\x8fpp",  "\r\n",   "p\n",    "+a",     "+jj",    "+pp",    "z"});
     for (uint16_t from : {52, 53, 54, 55, 56, 57, 59, 73, 77})
         for (uint32_t options : {kOn, kHalf})
-            for (const auto &[pieces, length] : Runs()) {
+            for (const auto &run : Runs()) {
+                const std::vector<uint32_t> &pieces = run.first;
+                const size_t length = run.second;
                 if (length != kWhole && (options != kOn || (from != 53 && from != 57))) continue;
                 const std::string start = text.substr(0, length);
                 const Charset cs{from, 51, options, 0};
@@ -332,9 +334,11 @@ TEST_F(JapaneseLayer, UnicodeBlocksGiveTheValuePathsBytes) {
     const std::string utf8 = RandomText(
         random, {"a", "a", "+a", "h", "h", "+hc", "w", "u",
                  "\xE0\xA0\x80\xE0\x9F\x80\xED\x9F\xBF\xED\xA0\x80\xF0\x9F\x98\x80\xE3\x81",
-                 "\xE3\x81\xE3\x80\x80\x80\xC2", "z", "z"});
+                 "\xE3\x81\xE3\x80\x80\x80\xC2\xF0\x9F\x98\x41\xF0\x9F\x41\xF0\x41", "z", "z"});
     for (uint32_t options : {kOn, kOn | CSF_SJIS_JIS_MAPPING})
-        for (const auto &[pieces, length] : Runs()) {
+        for (const auto &run : Runs()) {
+            const std::vector<uint32_t> &pieces = run.first;
+            const size_t length = run.second;
             const std::string label =
                 "options " + std::to_string(options) + " pieces " + std::to_string(pieces[0]);
             const std::string from = sjis.substr(0, length), to = utf8.substr(0, length);

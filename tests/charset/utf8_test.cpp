@@ -44,6 +44,12 @@ TEST_F(Utf8, MaximalSubpartsBecomeOneSubstituteEach) {
         // After a run of ASCII that the block paths copy whole.
         {"41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 E2 82 41 42 43 44 45 46 47 48 C3",
          "41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 R 41 42 43 44 45 46 47 48 R"},
+        // Four-byte sequences broken at their second, third and fourth byte
+        // and cut by the end, each after a run of ASCII.
+        {"41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 F0 41 42 43 44 45 46 47 48 49 F0 9F 41 "
+         "42 43 44 45 46 47 48 49 F0 9F 98 41 42 43 44 45 46 47 48 49 F0 9F 98",
+         "41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 R 41 42 43 44 45 46 47 48 49 R 41 42 43 44 "
+         "45 46 47 48 49 R 41 42 43 44 45 46 47 48 49 R"},
     };
     for (const auto &[input, hex] : cases) {
         SCOPED_TRACE(input);

@@ -47,6 +47,9 @@ expect_same two-steps.txt one-step.txt "lines of every length: table applied whi
 expect_same want-latin1.txt piped.txt "convert from standard input to standard output"
 "$KXFILE" send cp437.txt --from cp437 --to latin1 "${lf[@]}" > sent.txt
 expect_same want-latin1.txt sent.txt "send to standard output"
+# Without line-end changes the converted bytes go to standard output as they come.
+printf '\344' | "$KXFILE" convert - - --from windows-1252 --to dec-mcs --national 9 > national.txt
+expect_bytes '{' national.txt "--national 9 to set 5 on standard output"
 "$KXFILE" receive --from latin1 --to cp437 "${crlf[@]}" -o received.txt < latin1.txt
 expect_same cp437.txt received.txt "receive from standard input"
 

@@ -38,8 +38,10 @@ TEST_F(FileSystemOps, ExistenceByTheLibrarysNameRules) {
         {"C:\\work\\sub", {1, 0}},  // a directory exists too
         {"C:\\work\\missing.txt", {0, 5}}, {"C:\\nowhere\\report.txt", {0, 6}},
     };
-    for (const auto &[name, expected] : cases)
-        EXPECT_EQ(Called([&] { return kxFileExists(name); }), expected) << name;
+    for (const auto &c : cases) {
+        const char *name = c.first;
+        EXPECT_EQ(Called([&] { return kxFileExists(name); }), c.second) << name;
+    }
 }
 
 TEST_F(FileSystemOps, DeleteRenameAndCreateDirectories) {
