@@ -231,7 +231,8 @@ std::string LineEndsAsFF(const std::string &text) {
 TEST_F(Methods, RandomRoundTrips) {
     std::mt19937 random(20260);
     for (int round = 0; round < 3; ++round) {
-        std::string file = Awkward(random, 60000 + random() % 40000);
+        // Round 0 writes in pieces of 1 and 2 bytes: a shorter file keeps it quick.
+        std::string file = Awkward(random, round == 0 ? 30000 : 60000 + random() % 40000);
         WriteFile(Posix('C', "in.bin"), file);
         uint32_t spaceExpanded = 0;  // method 1's count of values passed down
         for (uint32_t method : {1u, 2u, 4u, 8u}) {
