@@ -28,6 +28,15 @@ void Check(bool condition, const char *what, const std::string &detail) {
     std::abort();
 }
 
+void CheckGuard(const std::string &bytes, size_t from, char guard, const char *what) {
+    for (size_t i = from; i < bytes.size(); ++i)
+        Check(bytes[i] == guard, what, "wrote behind the buffer");
+}
+
+std::string Versus(const std::string &a, const std::string &b) {
+    return kxtest::ToHex(a) + "\n-- against --\n" + kxtest::ToHex(b);
+}
+
 namespace {
 
 struct TemporaryDrive {
@@ -47,14 +56,31 @@ struct TemporaryDrive {
 
 // The sets a single-byte layer translates between, and the Japanese ones.
 constexpr uint16_t kSingleByteSets[] = {5,  6,  7,  8,  14, 15, 16, 19, 21, 26, 30, 31, 32, 39,
-                                        42, 43, 44, 46, 47, 48, 50, 63, 66, 74, 81, 82, 0, 999};
+                                        42, 43, 44, 46, 47, 48, 50, 63, 66, 74, 81, 82, 0,  999};
 constexpr uint16_t kHostSets[] = {52, 53, 54, 55, 56, 57, 58, 60, 69, 73, 77};
 constexpr uint16_t kPcDoubleByteSets[] = {51, 59, 61, 62};
 constexpr uint16_t kUtf8 = KXCHARSET_UTF8;
+constexpr uint32_t kMethods[] = {0, 1, 2, 4, 8, 32, 3, 40};
 
 template <typename T, size_t N>
 T Pick(const T (&table)[N], uint8_t byte) {
     return table[byte % N];
+}
+
+// A name in a writable 260-byte buffer, as the opening functions take it.
+struct Name {
+    char text[260] = {};
+    explicit Name(const char *name) { std::snprintf(text, sizeof text, "C:\\%s", name); }
+};
+
+// Switches the layers on; false (the handle closed) when one is refused.
+bool SwitchOn(KXFILE file, const Layers &l) {
+    bool ok = (l.text == 0 || kxFileSetTranslation(file, l.text, l.tabWidth) == 0) &&
+              ((l.from == 0 && l.to == 0) ||
+               kxFileSetCharsetFlags(file, l.from, l.to, l.options, l.variant) == 0) &&
+              (l.method == 0 || kxFileSetCompression(file, l.method) == 0);
+    if (!ok) kxFileClose(file);
+    return ok;
 }
 
 }  // namespace
@@ -81,40 +107,30 @@ Layers TakeLayers(Input &input) {
     Layers layers;
     layers.text = input.Word();
     layers.tabWidth = input.Byte() % 17;
-    const uint8_t charset = input.Byte();
-    bool unicode = false;
-    switch (charset % 4) {
-    case 0:  // none, or with charset >> 2 from 1 up a pair with UTF-8
-        if (charset >> 2 == 0) break;
-        unicode = true;
-        switch ((charset >> 2) % 5) {
-        case 0: layers.charset = {kUtf8, Pick(kSingleByteSets, input.Byte()), 0, 0}; break;
-        case 1: layers.charset = {Pick(kSingleByteSets, input.Byte()), kUtf8, 0, 0}; break;
-        case 2: layers.charset = {kUtf8, 51, 0, 0}; break;
-        case 3: layers.charset = {51, kUtf8, 0, 0}; break;
-        default: layers.charset = {kUtf8, kUtf8, 0, 0}; break;
-        }
-        break;
-    case 1:
-        layers.charset.from = Pick(kSingleByteSets, charset >> 2);
-        layers.charset.to = Pick(kSingleByteSets, input.Byte());
-        break;
-    case 2:  // a PC double-byte text to or from a host
-        layers.charset.from = Pick(kPcDoubleByteSets, charset >> 2);
-        layers.charset.to = Pick(kHostSets, input.Byte());
-        break;
-    default:
-        layers.charset.from = Pick(kHostSets, charset >> 2);
-        layers.charset.to = Pick(kPcDoubleByteSets, input.Byte());
-        break;
+    const uint8_t charset = input.Byte(), high = charset >> 2, kind = charset % 4;
+    const bool unicode = kind == 0 && high != 0;
+    if (unicode) {
+        // UTF-8 from and to a single-byte set, from and to Shift-JIS, to itself.
+        const int pick = high % 5;
+        const uint16_t other = pick < 2 ? Pick(kSingleByteSets, input.Byte()) : 51;
+        layers.from = (pick == 1 || pick == 3) ? other : kUtf8;
+        layers.to = (pick == 0 || pick == 2) ? other : kUtf8;
+    } else if (kind == 1) {
+        layers.from = Pick(kSingleByteSets, high);
+        layers.to = Pick(kSingleByteSets, input.Byte());
+    } else if (kind == 2) {  // a PC double-byte text to or from a host
+        layers.from = Pick(kPcDoubleByteSets, high);
+        layers.to = Pick(kHostSets, input.Byte());
+    } else if (kind == 3) {
+        layers.from = Pick(kHostSets, high);
+        layers.to = Pick(kPcDoubleByteSets, input.Byte());
     }
-    if (layers.charset.from != 0 || layers.charset.to != 0) {
-        layers.charset.options = input.Word() & 0x1FF;
-        layers.charset.variant = input.Byte() % 20;
+    if (layers.from != 0 || layers.to != 0) {
+        layers.options = input.Word() & 0x1FF;
+        layers.variant = input.Byte() % 20;
         // The Shift-JIS mapping and the byte-order marks.
-        if (unicode) layers.charset.options |= (input.Byte() & 7u) << 16;
+        if (unicode) layers.options |= (input.Byte() & 7u) << 16;
     }
-    static constexpr uint32_t kMethods[] = {0, 1, 2, 4, 8, 32, 3, 40};
     layers.method = Pick(kMethods, input.Byte());
     return layers;
 }
@@ -125,34 +141,9 @@ std::vector<uint32_t> TakeSizes(Input &input) {
     return sizes;
 }
 
-bool SwitchOn(KXFILE file, const Layers &layers) {
-    if (file == nullptr) return false;
-    const Charset &c = layers.charset;
-    bool ok = (layers.text == 0 || kxFileSetTranslation(file, layers.text, layers.tabWidth) == 0) &&
-              ((c.from == 0 && c.to == 0) ||
-               kxFileSetCharsetFlags(file, c.from, c.to, c.options, c.variant) == 0) &&
-              (layers.method == 0 || kxFileSetCompression(file, layers.method) == 0);
-    if (!ok) kxFileClose(file);
-    return ok;
-}
-
-namespace {
-
-// A name in a writable 260-byte buffer, as the opening functions take it.
-struct Name {
-    char text[260];
-    explicit Name(const char *name) {
-        std::memset(text, 0, sizeof text);
-        std::snprintf(text, sizeof text, "C:\\%s", name);
-    }
-};
-
-}  // namespace
-
-ReadResult ReadThrough(const char *name, const Layers &layers, const std::vector<uint32_t> &sizes) {
-    ReadResult result;
-    Name n(name);
-    KXFILE file = kxFileOpen(n.text, 0);
+Result ReadThrough(const char *name, const Layers &layers, const std::vector<uint32_t> &sizes) {
+    Result result;
+    KXFILE file = kxFileOpen(Name(name).text, 0);
     Check(file != nullptr, "the file opens", name);
     if (!SwitchOn(file, layers)) return result;
     result.opened = true;
@@ -166,27 +157,23 @@ ReadResult ReadThrough(const char *name, const Layers &layers, const std::vector
             break;
         }
         Check(got <= size, "a read delivers at most its length");
-        if (got == 0) {
-            result.ok = true;
-            break;
-        }
+        result.ok = got == 0;
+        if (result.ok) break;
         result.bytes.append(buffer.data(), got);
     }
-    result.delivered = kxFileGetBytesRead(file, 1);
+    result.count = kxFileGetBytesRead(file, 1);
     result.streamRead = kxFileGetBytesRead(file, 0);
     kxFileClose(file);
     return result;
 }
 
-WriteResult WriteThrough(const char *name, const Layers &layers, const std::string &data,
-                         const std::vector<uint32_t> &sizes) {
-    WriteResult result;
-    Name n(name);
-    KXFILE file = kxFileCreate(n.text, 1);
+Result WriteThrough(const char *name, const Layers &layers, const std::string &data,
+                    const std::vector<uint32_t> &sizes) {
+    Result result;
+    KXFILE file = kxFileCreate(Name(name).text, 1);
     Check(file != nullptr, "the file is created", name);
     if (!SwitchOn(file, layers)) return result;
-    result.opened = true;
-    result.ok = true;
+    result.opened = result.ok = true;
     size_t at = 0;
     for (size_t i = 0; at < data.size(); ++i) {
         uint32_t size = sizes[i % sizes.size()];
@@ -202,15 +189,13 @@ WriteResult WriteThrough(const char *name, const Layers &layers, const std::stri
         if (put < size && layers.method != 32) break;
         at += size;
     }
-    result.accepted = kxFileGetBytesWritten(file, 2);
+    result.count = kxFileGetBytesWritten(file, 2);
     if (kxFileClose(file) != 1 && result.ok) {
         result.ok = false;
         result.error = kxFileErrorVal();
     }
-    result.file = ReadFile(DriveC() + "/" + name);
+    result.bytes = ReadFile(DriveC() + "/" + name);
     return result;
 }
-
-std::string Hex(const std::string &bytes) { return kxtest::ToHex(bytes); }
 
 }  // namespace kxfuzz

@@ -1,7 +1,5 @@
-// What the fuzz targets share: the input taken apart field by field, a
-// temporary directory mapped as drive C:, whole files read and written by
-// their POSIX paths, the layers a target switches on, and a check that stops
-// the process with a message (libFuzzer then keeps the input).
+// What the fuzz targets share: the input taken apart field by field, drive C:,
+// files, the layers a target switches on, and the checks.
 #pragma once
 
 #include <cstddef>
@@ -23,9 +21,12 @@ public:
         uint16_t low = Byte();
         return static_cast<uint16_t>(low | Byte() << 8);
     }
-    // Up to `most` bytes.
     std::string Bytes(size_t most);
-    // Everything not yet taken.
+    // Up to `most` bytes, cut at the first zero among them.
+    std::string Text(size_t most) {
+        const std::string bytes = Bytes(most);
+        return bytes.substr(0, bytes.find('\0'));
+    }
     std::string Rest() { return Bytes(size_ - at_); }
 
 private:
@@ -34,70 +35,47 @@ private:
     size_t at_ = 0;
 };
 
-// Stops the process when `condition` is false, naming what was expected.
+// Stops the process (libFuzzer then keeps the input) when `condition` is false.
 void Check(bool condition, const char *what, const std::string &detail = "");
+// Checks that bytes[from...] all still hold the guard byte.
+void CheckGuard(const std::string &bytes, size_t from, char guard, const char *what);
+// Two byte strings in hex, for a check's detail.
+std::string Versus(const std::string &a, const std::string &b);
 
-// Drive C: is a fresh temporary directory, the current drive at its root;
-// made on the first call, removed when the process ends. Returns its POSIX path.
-// Entering it changes the process's current directory: libFuzzer must be given
-// absolute paths (corpus folders, -artifact_prefix).
+// Drive C:, the current drive at its root: a temporary directory made on the
+// first call (which moves the current directory: libFuzzer needs absolute paths).
 const std::string &DriveC();
 void WriteFile(const std::string &posixPath, const std::string &bytes);
 std::string ReadFile(const std::string &posixPath);
 
-// A character-set layer: from, to, options, variant.
-struct Charset {
-    uint16_t from, to;
-    uint32_t options, variant;
-};
-
-// The layers of one handle, from the bottom up; text 0, charset.from 0 and
-// method 0 leave a layer off.
+// The layers of one handle, from the bottom up; text 0, no set and method 0
+// leave a layer off.
 struct Layers {
-    uint32_t text = 0;
-    uint32_t tabWidth = 8;
-    Charset charset{0, 0, 0, 0};
+    uint32_t text = 0, tabWidth = 8;
+    uint16_t from = 0, to = 0;  // the character-set layer
+    uint32_t options = 0, variant = 0;
     uint32_t method = 0;
 };
 
-// Five bytes: text options (2), tab width, character set pair and options
-// (decoded from one byte into a set of interesting pairs, UTF-8 with a
-// single-byte set, Shift-JIS or itself among them, and three option bytes
-// when chosen, four with UTF-8), compression method.
+// Text options (2 bytes), tab width, a character-set pair among the
+// interesting ones with the bytes it needs, and a compression method.
 Layers TakeLayers(Input &input);
-
 // Read or write sizes: a count and that many sizes (1 to 65536).
 std::vector<uint32_t> TakeSizes(Input &input);
 
-// Switches the layers on; false (the handle closed) when one is refused.
-bool SwitchOn(KXFILE file, const Layers &layers);
-
-// The result of reading a file whole through some layers.
-struct ReadResult {
+struct Result {
     bool opened = false;  // every layer was accepted
-    bool ok = false;      // every read succeeded
-    int32_t error = 0;    // the error after a failed read
-    std::string bytes;    // what the reads delivered
-    uint32_t delivered = 0;  // kxFileGetBytesRead(file, 1)
-    uint32_t streamRead = 0; // kxFileGetBytesRead(file, 0)
+    bool ok = false;      // every call succeeded
+    int32_t error = 0;    // the error after the first failure
+    std::string bytes;    // what the reads delivered, or the file written
+    uint32_t count = 0;   // reads: kxFileGetBytesRead(file, 1); writes: (file, 2) before the close
+    uint32_t streamRead = 0;  // reads: kxFileGetBytesRead(file, 0)
 };
 
-// Opens C:\<name> and reads it through `layers` in reads of `sizes` in turn.
-ReadResult ReadThrough(const char *name, const Layers &layers, const std::vector<uint32_t> &sizes);
-
-struct WriteResult {
-    bool opened = false;
-    bool ok = false;         // every write and the close succeeded
-    int32_t error = 0;       // the error after the first failure
-    std::string file;        // the file's bytes afterwards
-    uint32_t accepted = 0;   // kxFileGetBytesWritten(file, 2) before the close
-};
-
-// Creates C:\<name> and writes `data` through `layers` in pieces of `sizes`,
-// up to a write that takes fewer bytes than given or fails.
-WriteResult WriteThrough(const char *name, const Layers &layers, const std::string &data,
-                         const std::vector<uint32_t> &sizes);
-
-std::string Hex(const std::string &bytes);
+// Reads C:\<name> through `layers` in reads of `sizes` in turn.
+Result ReadThrough(const char *name, const Layers &layers, const std::vector<uint32_t> &sizes);
+// Writes C:\<name> in pieces of `sizes`, up to a write that takes less or fails.
+Result WriteThrough(const char *name, const Layers &layers, const std::string &data,
+                    const std::vector<uint32_t> &sizes);
 
 }  // namespace kxfuzz

@@ -1,11 +1,6 @@
 // Directory matching with arbitrary patterns, attribute masks, date limits and
-// exclusion lists over a small tree (names long and short, with and without
-// dots and spaces, a hidden file, a read-only one, a subdirectory, a name of
-// 200 characters). Every name found fits its 260-byte buffer, comes at most
-// once (unless cut to 259 characters), and the same search gives the same
-// names again. libFuzzer's -timeout bounds the time of one input (matching
-// is linear in pattern times name).
-//
+// exclusion lists over a small tree: every name found fits its 260-byte
+// buffer, comes at most once, and the same search gives the same names again.
 // Input: flags, attribute mask, case mode, date limits, exclusions (up to the
 // first zero, at most 60 bytes), then the pattern (at most 600 bytes).
 #include <sys/stat.h>
@@ -22,9 +17,7 @@ namespace {
 
 void MakeTree() {
     const std::string top = DriveC() + "/m";
-    ::mkdir(top.c_str(), 0755);
-    ::mkdir((top + "/sub").c_str(), 0755);
-    ::mkdir((top + "/Sub Dir.x").c_str(), 0755);
+    for (const char *dir : {"", "/sub", "/Sub Dir.x"}) ::mkdir((top + dir).c_str(), 0755);
     for (const char *name : {"a.txt", "B.TXT", "readme", ".hidden", "long name with spaces.doc",
                              "x.y.z", "trailing.", "12345678.123", "ab", "sub/f.c", "sub/G.C"})
         WriteFile(top + "/" + name, name);
@@ -33,30 +26,36 @@ void MakeTree() {
     ::chmod((top + "/locked.dat").c_str(), 0444);
 }
 
-std::vector<std::string> Search(const std::string &pattern, uint32_t mask, const KXFILEDATETIME *notAfter,
-                                const KXFILEDATETIME *notBefore, const char *exclusions, uint16_t caseMode,
-                                bool extended) {
-    std::vector<std::string> names;
-    KXMATCH match = kxFileInitMatch(pattern.c_str(), mask, notAfter, notBefore, exclusions);
-    if (match == nullptr) return names;
-    if (caseMode != 0) kxFileSetMatchCase(match, caseMode);
-    KXMATCHSUMMARY summary{};
-    kxFileGetMatchInfo(match, &summary);
-    for (int i = 0; i < 64; ++i) {
-        char name[260 + 16];
-        std::memset(name, 'Q', sizeof name);
-        KXMATCHENTRYINFO info{};
-        info.reserved = 0xC0FFEE;
-        const int32_t found = extended ? kxFileGetMatchExtended(match, name, &info) : kxFileGetMatch(match, name);
-        for (size_t g = 260; g < sizeof name; ++g) Check(name[g] == 'Q', "a found name stays in 260 bytes");
-        Check(info.reserved == 0xC0FFEE, "the reserved field is the caller's");
-        if (found == 0) break;
-        Check(std::memchr(name, 0, 260) != nullptr, "a found name ends with a zero");
-        names.push_back(name);
+struct Search {
+    std::string pattern;
+    uint32_t mask;
+    const KXFILEDATETIME *notAfter, *notBefore;
+    const char *exclusions;
+    uint16_t caseMode;
+
+    std::vector<std::string> Run(bool extended) const {
+        std::vector<std::string> names;
+        KXMATCH match = kxFileInitMatch(pattern.c_str(), mask, notAfter, notBefore, exclusions);
+        if (match == nullptr) return names;
+        if (caseMode != 0) kxFileSetMatchCase(match, caseMode);
+        KXMATCHSUMMARY summary{};
+        kxFileGetMatchInfo(match, &summary);
+        for (int i = 0; i < 64; ++i) {
+            std::string name(260 + 16, 'Q');
+            KXMATCHENTRYINFO info{};
+            info.reserved = 0xC0FFEE;
+            const int32_t found = extended ? kxFileGetMatchExtended(match, &name[0], &info)
+                                           : kxFileGetMatch(match, &name[0]);
+            CheckGuard(name, 260, 'Q', "a found name stays in 260 bytes");
+            Check(info.reserved == 0xC0FFEE, "the reserved field is the caller's");
+            if (found == 0) break;
+            Check(std::memchr(name.data(), 0, 260) != nullptr, "a found name ends with a zero");
+            names.push_back(name.c_str());
+        }
+        kxFileDoneMatch(match);
+        return names;
     }
-    kxFileDoneMatch(match);
-    return names;
-}
+};
 
 }  // namespace
 
@@ -74,29 +73,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         date.year = input.Byte();
         date.second = date.minute = date.hour = 0;
     }
-    std::string exclusions = input.Bytes(60);
-    exclusions = exclusions.substr(0, exclusions.find('\0'));
-    std::string pattern = input.Bytes(600);
-    pattern = pattern.substr(0, pattern.find('\0'));
-    if (flags & 1) pattern = "C:\\m\\" + pattern;  // most patterns look into the tree
-
-    const KXFILEDATETIME *notAfter = (flags & 2) ? &limits[0] : nullptr;
-    const KXFILEDATETIME *notBefore = (flags & 4) ? &limits[1] : nullptr;
-    const char *excluded = (flags & 8) ? exclusions.c_str() : nullptr;
-    const std::vector<std::string> names =
-        Search(pattern, mask, notAfter, notBefore, excluded, caseMode, flags & 16);
+    const std::string exclusions = input.Text(60);
+    const std::string pattern = input.Text(600);
+    // Most patterns look into the tree.
+    const Search search{
+        (flags & 1) ? "C:\\m\\" + pattern : pattern, mask,
+        (flags & 2) ? &limits[0] : nullptr,          (flags & 4) ? &limits[1] : nullptr,
+        (flags & 8) ? exclusions.c_str() : nullptr,  caseMode};
+    const std::vector<std::string> names = search.Run(flags & 16);
     Check(names.size() < 64, "a search ends");
-    // A name that would pass 259 characters is cut to fit: two entries that
-    // differ only beyond the cut may then give the same full name.
+    // Names cut to 259 characters may differ only beyond the cut.
     std::set<std::string> whole;
-    size_t wholeCount = 0;
     for (const std::string &name : names)
-        if (name.size() < 259) {
-            whole.insert(name);
-            ++wholeCount;
-        }
-    Check(whole.size() == wholeCount, "each name found once");
-    Check(Search(pattern, mask, notAfter, notBefore, excluded, caseMode, !(flags & 16)) == names,
-          "the same search finds the same names");
+        Check(name.size() >= 259 || whole.insert(name).second, "each name found once");
+    Check(search.Run(!(flags & 16)) == names, "the same search finds the same names");
     return 0;
 }

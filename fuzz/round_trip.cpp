@@ -1,9 +1,5 @@
-// Compress, then expand: a file of arbitrary bytes read through a method's
-// compressor (or framed into records) and the result written through the
-// same method's expander gives the file back, with the counters agreeing:
-// bytes delivered by the reads, bytes taken from the file, values expanded,
-// records written.
-//
+// A file read through a method's compressor (or framed into records) and
+// written back through its expander comes back, with the counters agreeing.
 // Input: a method, a line-end choice, read sizes, write sizes, then the file.
 #include "fuzz_support.h"
 
@@ -16,7 +12,8 @@ namespace {
 bool Frames(const std::string &packed, std::vector<std::string> &records) {
     size_t at = 0;
     while (at + 2 <= packed.size()) {
-        const uint32_t n = static_cast<uint8_t>(packed[at]) | static_cast<uint8_t>(packed[at + 1]) << 8;
+        const uint32_t n = static_cast<uint8_t>(packed[at]) | static_cast<uint8_t>(packed[at + 1])
+                                                                  << 8;
         if (n > 32767 || at + 2 + n + (n & 1) > packed.size()) return false;
         records.push_back(packed.substr(at + 2, n));
         at += 2 + n + (n & 1);
@@ -40,12 +37,9 @@ constexpr LineEnds kLineEnds[] = {
 std::string LineEndsAsFF(const std::string &text, const std::string &end) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
-        if (text.compare(i, end.size(), end) == 0) {
-            out += '\xff';
-            i += end.size();
-        } else {
-            out += text[i++];
-        }
+        const bool atEnd = text.compare(i, end.size(), end) == 0;
+        out += atEnd ? '\xff' : text[i];
+        i += atEnd ? end.size() : 1;
     }
     return out;
 }
@@ -66,43 +60,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     reading.text = ends.read;
     writing.text = ends.write;
     reading.method = writing.method = method;
-    const ReadResult packed = ReadThrough("in", reading, readSizes);
+    const Result packed = ReadThrough("in", reading, readSizes);
     Check(packed.opened, "the layers are accepted");
     if (!packed.ok) {
         Check(method == 32 && packed.error == 17, "only record mode fails, on a long record");
         return 0;
     }
-    Check(packed.delivered == packed.bytes.size(), "bytes delivered counted");
+    Check(packed.count == packed.bytes.size(), "bytes delivered counted");
     Check(packed.streamRead == file.size(), "the whole file read and counted");
 
     if (method != 32) {
-        const WriteResult back = WriteThrough("out", writing, packed.bytes, writeSizes);
+        const Result back = WriteThrough("out", writing, packed.bytes, writeSizes);
         Check(back.ok, "the expander takes its own output");
-        const std::string expected = (method == 2 && ends.read != 0) ? LineEndsAsFF(file, ends.end) : file;
-        Check(back.file == expected, "the file comes back", Hex(file) + "\n-- came back as --\n" + Hex(back.file));
-        if (ends.read == 0) Check(back.accepted == file.size(), "bytes expanded counted");
+        const std::string expected =
+            (method == 2 && ends.read != 0) ? LineEndsAsFF(file, ends.end) : file;
+        Check(back.bytes == expected, "the file comes back", Versus(expected, back.bytes));
+        if (ends.read == 0) Check(back.count == file.size(), "bytes expanded counted");
         return 0;
     }
 
+    // Whole records in one write: each record is written with the line end the
+    // text layer makes of a record end, or without a text layer as 0xFF.
     std::vector<std::string> records;
-    Check(Frames(packed.bytes, records), "record prefixes chain to the end", Hex(packed.bytes));
-    // Whole records in one write: the framing as it came. Each record is
-    // written with the line end the text layer makes of a record end, or
-    // without a text layer as the byte 0xFF.
-    const WriteResult back = WriteThrough("out", writing, packed.bytes, {1u << 30});
+    Check(Frames(packed.bytes, records), "record prefixes chain to the end",
+          Versus(packed.bytes, ""));
+    const Result back = WriteThrough("out", writing, packed.bytes, {1u << 30});
     Check(back.ok, "record mode takes its own framing");
     std::string expected;
-    for (const std::string &record : records) expected += record + (ends.read != 0 ? ends.end : "\xff");
-    Check(back.file == expected, "each record written with its end",
-          Hex(packed.bytes) + "\n-- written as --\n" + Hex(back.file));
+    for (const std::string &record : records)
+        expected += record + (ends.read != 0 ? ends.end : "\xff");
+    Check(back.bytes == expected, "each record written with its end",
+          Versus(packed.bytes, back.bytes));
     if (ends.read == 0) {
         Check(records.size() <= 1 && (records.empty() ? file.empty() : records[0] == file),
               "without a text layer the file is one record");
         return 0;
     }
     // The records written read back as the same records.
-    const ReadResult again = ReadThrough("out", reading, readSizes);
+    const Result again = ReadThrough("out", reading, readSizes);
     Check(again.ok && again.bytes == packed.bytes, "the records read back",
-          Hex(packed.bytes) + "\n-- read back as --\n" + Hex(again.bytes));
+          Versus(packed.bytes, again.bytes));
     return 0;
 }

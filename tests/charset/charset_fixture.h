@@ -17,7 +17,7 @@
 
 namespace kxtest {
 
-// The options the Japanese tests use most.
+// The options the tests use most.
 constexpr uint32_t kOn = CSF_TRANSLATE;
 constexpr uint32_t kFull = CSF_TRANSLATE | CSF_KANA_TO_FULL;
 constexpr uint32_t kHalf = CSF_TRANSLATE | CSF_KANA_TO_HALF;
@@ -26,6 +26,27 @@ struct Charset {
     uint16_t from, to;
     uint32_t options, variant;
 };
+
+// `bytes` through kxFileTranslateBufferExt with room to spare, up to the
+// terminator.
+inline std::string Translated(const std::string &bytes, const Charset &cs) {
+    std::string in = bytes;
+    std::vector<uint8_t> out(bytes.size() * 4 + 16, 0xEE);
+    EXPECT_EQ(kxFileTranslateBufferExt(reinterpret_cast<uint8_t *>(in.data()),
+                                       static_cast<int32_t>(in.size()), out.data(),
+                                       static_cast<int32_t>(out.size()), cs.from, cs.to, cs.options,
+                                       cs.variant),
+              0);
+    return reinterpret_cast<const char *>(out.data());
+}
+
+// A character below U+10000 in UTF-8.
+inline std::string Utf8(uint32_t c) {
+    if (c < 0x80) return std::string(1, static_cast<char>(c));
+    if (c < 0x800) return {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+    return {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+            static_cast<char>(0x80 | (c & 0x3F))};
+}
 
 class CharsetFixture : public TempDrives {
 protected:

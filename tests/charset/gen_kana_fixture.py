@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
-"""Writes kana_full_width.txt, the reference of the katakana widening tests,
-from Python's Unicode data, independent of the library: for each half-width
-katakana of Shift-JIS, and for each one that a voiced or semi-voiced mark
-joins with into a JIS X 0208 character, the Shift-JIS bytes and the UTF-8 of the compatibility form
-(NFKC), which is the full-width character.
-
-Run by hand from this folder: python3 gen_kana_fixture.py; the output is
-committed.
+"""Writes kana_full_width.txt from Python's Unicode data, run by hand from this
+folder (the output is committed): each half-width katakana of Shift-JIS, alone
+and joined with a voiced or semi-voiced mark into a JIS X 0208 character, with
+the UTF-8 of its compatibility form (NFKC), the full-width character.
 """
 import os
 import unicodedata

@@ -1,11 +1,11 @@
 // kxFileGetACP without a display (the POSIX build): the answer comes from the
 // profile's base code page or country, and is kept for the process.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "charset/xlat_testing.h"
 #include "kxfiles.h"

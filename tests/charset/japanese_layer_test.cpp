@@ -21,18 +21,6 @@ namespace {
 
 using namespace kxtest;
 
-// The source through kxFileTranslateBufferExt with a large destination, up to
-// the terminator.
-std::string Translated(const std::string &source, const Charset &cs) {
-    std::string copy = source;
-    std::vector<uint8_t> out(4096, 0xEE);
-    EXPECT_EQ(kxFileTranslateBufferExt(reinterpret_cast<uint8_t *>(copy.data()), static_cast<int32_t>(copy.size()),
-                                       out.data(), static_cast<int32_t>(out.size()), cs.from, cs.to, cs.options,
-                                       cs.variant),
-              0);
-    return reinterpret_cast<const char *>(out.data());
-}
-
 struct Case {
     const char *label;
     Charset cs;

@@ -17,7 +17,9 @@ std::string Trim(const std::string &text) {
     return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
-std::string Folder() { return std::string(KXFILES_SOURCE_DIR) + "/resources/charsets/"; }
+std::string Folder() {
+    return std::string(KXFILES_SOURCE_DIR) + "/resources/charsets/";
+}
 
 }  // namespace
 
@@ -49,7 +51,8 @@ std::array<uint16_t, 256> SourceValues(const std::string &file, bool *identity) 
         if (line == "# format: identity bytes") bytes = true;
         if (line.rfind("0x", 0) != 0) continue;
         unsigned code = 0, value = 0;
-        if (std::sscanf(line.c_str(), "0x%x 0x%x", &code, &value) != 2 || code != static_cast<unsigned>(next))
+        if (std::sscanf(line.c_str(), "0x%x 0x%x", &code, &value) != 2 ||
+            code != static_cast<unsigned>(next))
             throw std::runtime_error(file + ": bad line " + line);
         values[next++] = static_cast<uint16_t>(value);
     }

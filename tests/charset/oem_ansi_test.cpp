@@ -13,8 +13,12 @@ namespace {
 
 using kx::charset::MapByteOemAnsi;
 
-uint8_t ToAnsi(uint8_t byte) { return MapByteOemAnsi(byte, nullptr, CSF_OEM_TO_ANSI); }
-uint8_t ToOem(uint8_t byte) { return MapByteOemAnsi(byte, nullptr, CSF_ANSI_TO_OEM); }
+uint8_t ToAnsi(uint8_t byte) {
+    return MapByteOemAnsi(byte, nullptr, CSF_OEM_TO_ANSI);
+}
+uint8_t ToOem(uint8_t byte) {
+    return MapByteOemAnsi(byte, nullptr, CSF_ANSI_TO_OEM);
+}
 
 class OemAnsi : public ::testing::Test {
 protected:
@@ -26,18 +30,20 @@ protected:
 };
 
 TEST_F(OemAnsi, CodePagesMapToTheirSets) {
-    const std::pair<uint32_t, uint16_t> pages[] = {{437, 31}, {850, 32}, {866, 67}, {737, 65}, {1250, 24},
-                                                   {1252, 26}, {1255, 29}, {28591, 15}, {28595, 19}, {819, 15}};
+    const std::pair<uint32_t, uint16_t> pages[] = {{437, 31},   {850, 32},  {866, 67},  {737, 65},
+                                                   {1250, 24},  {1252, 26}, {1255, 29}, {28591, 15},
+                                                   {28595, 19}, {819, 15}};
     for (auto [page, set] : pages) EXPECT_EQ(kx::charset::CharsetForCodePage(page), set) << page;
-    for (uint32_t page : {0u, 932u, 1256u, 65001u}) EXPECT_EQ(kx::charset::CharsetForCodePage(page), 0) << page;
+    for (uint32_t page : {0u, 932u, 1256u, 65001u})
+        EXPECT_EQ(kx::charset::CharsetForCodePage(page), 0) << page;
 }
 
 TEST_F(OemAnsi, EveryOemCharacterThatAnsiHoldsKeepsItsCharacter) {
     auto oem = kxtest::MapOf(31);
     auto ansi = kxtest::MapOf(26);
     for (int b = 0; b < 256; ++b) {
-        if (b < 0x20 || b == 0x7F) {
-            EXPECT_EQ(ToAnsi(static_cast<uint8_t>(b)), b) << "control " << b;  // controls pass unchanged
+        if (b < 0x20 || b == 0x7F) {  // controls pass unchanged
+            EXPECT_EQ(ToAnsi(static_cast<uint8_t>(b)), b) << "control " << b;
             continue;
         }
         for (int a = 0; a < 256; ++a) {
@@ -48,14 +54,16 @@ TEST_F(OemAnsi, EveryOemCharacterThatAnsiHoldsKeepsItsCharacter) {
     }
 }
 
+// What the maps leave open: approximations and the default towards ANSI
+// (the characters both hold are checked code by code above), both ways back;
+// the no-break space, which 437 lacks, as a space.
 TEST_F(OemAnsi, DefaultCodePages) {
     const std::pair<uint8_t, uint8_t> toAnsi[] = {
-        {0x8E, 0xC4}, {0x82, 0xE9}, {0xE1, 0xDF}, {0x41, 0x41}, {0x01, 0x01}, {0x00, 0x00}, {0x7F, 0x7F},
-        {0xFF, 0x20}, {0xC4, '-'}, {0xC9, '+'}, {0x9E, 'P'}, {0xE0, '?'}};
+        {0xC4, '-'}, {0xC9, '+'}, {0x9E, 'P'}, {0xE0, '?'}};
     for (auto [oem, ansi] : toAnsi) EXPECT_EQ(ToAnsi(oem), ansi) << int(oem);
-    const std::pair<uint8_t, uint8_t> toOem[] = {
-        {0xC4, 0x8E}, {0xE9, 0x82}, {0xC0, 'A'}, {0x93, '"'}, {0x99, 'T'}, {0x80, '?'}, {0x1B, 0x1B}, {0x7F, 0x7F},
-        {0xA0, 0x20}};  // the no-break space, which 437 lacks, as a space
+    const std::pair<uint8_t, uint8_t> toOem[] = {{0xC4, 0x8E}, {0xE9, 0x82}, {0xC0, 'A'},
+                                                 {0x93, '"'},  {0x99, 'T'},  {0x80, '?'},
+                                                 {0x1B, 0x1B}, {0x7F, 0x7F}, {0xA0, 0x20}};
     for (auto [ansi, oem] : toOem) EXPECT_EQ(ToOem(ansi), oem) << int(ansi);
 }
 
@@ -64,7 +72,7 @@ TEST_F(OemAnsi, TheEnvironmentNamesOtherCodePages) {
     EXPECT_EQ(ToAnsi(0xB5), 0xC1);  // A acute
     EXPECT_EQ(ToOem(0xC1), 0xB5);
     ::setenv("KXFILES_ACP", "1251", 1);
-    EXPECT_EQ(ToAnsi(0x8E), 'A');   // A umlaut, which 1251 lacks
+    EXPECT_EQ(ToAnsi(0x8E), 'A');  // A umlaut, which 1251 lacks
     ::setenv("KXFILES_OEMCP", "866", 1);
     EXPECT_EQ(ToAnsi(0x80), 0xC0);  // Cyrillic A
     // A code page without a map leaves the bytes as they are.

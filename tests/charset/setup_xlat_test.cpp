@@ -11,7 +11,6 @@
 
 namespace {
 
-
 class SetupXlat : public ::testing::Test {
 protected:
     void SetUp() override {

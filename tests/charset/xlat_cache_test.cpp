@@ -34,12 +34,14 @@ protected:
         const uint16_t *map = LoadCharsetMap(lock, set);
         if (map == nullptr) return false;
         auto source = kxtest::MapOf(set);
-        for (int code = 0; code < 256; ++code) EXPECT_EQ(map[code], source[code]) << set << " " << code;
+        for (int code = 0; code < 256; ++code)
+            EXPECT_EQ(map[code], source[code]) << set << " " << code;
         return true;
     }
 
     static std::array<uint8_t, 256> Table(uint16_t from, uint16_t to, uint32_t count = 256,
-                                          uint8_t defaultChar = 0x20, uint32_t options = kLayerOptions) {
+                                          uint8_t defaultChar = 0x20,
+                                          uint32_t options = kLayerOptions) {
         std::array<uint8_t, 256> table{};
         EXPECT_EQ(kxFileSetupXlat(from, to, table.data(), count, defaultChar, options), 1);
         return table;
@@ -97,8 +99,8 @@ TEST_F(XlatCache, AFourthTableReplacesTheOldestAndARebuildIsIdentical) {
     Table(15, 31);  // a hit keeps the order
     Table(32, 26);
     EXPECT_EQ(CachedTables(), (std::vector<TableKey>{{31, 15, 0x20, kLayerOptions, 256},
-                                                      {26, 32, 0x20, kLayerOptions, 256},
-                                                      {32, 26, 0x20, kLayerOptions, 256}}));
+                                                     {26, 32, 0x20, kLayerOptions, 256},
+                                                     {32, 26, 0x20, kLayerOptions, 256}}));
     EXPECT_EQ(Table(15, 31), first);
     EXPECT_EQ(CachedTables().back(), (TableKey{15, 31, 0x20, kLayerOptions, 256}));
     EXPECT_EQ(CachedTables().size(), 3u);
@@ -121,8 +123,8 @@ TEST_F(XlatCache, AShorterRequestIsServedByALongerTableButNotTheOtherWay) {
     Table(15, 31, 256, 0x3F);
     Table(15, 31, 256, 0x20, 0);
     EXPECT_EQ(CachedTables(), (std::vector<TableKey>{{15, 31, 0x20, kLayerOptions, 256},
-                                                      {15, 31, 0x3F, kLayerOptions, 256},
-                                                      {15, 31, 0x20, 0, 256}}));
+                                                     {15, 31, 0x3F, kLayerOptions, 256},
+                                                     {15, 31, 0x20, 0, 256}}));
 }
 
 TEST_F(XlatCache, AFailedBuildLeavesNoRecord) {
@@ -135,11 +137,12 @@ TEST_F(XlatCache, AFailedBuildLeavesNoRecord) {
     // Full: the oldest record is taken for the build, which fails.
     EXPECT_EQ(kxFileSetupXlat(15, 99, table, 256, 0x20, 0), 0);
     EXPECT_EQ(CachedTables(), (std::vector<TableKey>{{31, 15, 0x20, kLayerOptions, 256},
-                                                      {26, 32, 0x20, kLayerOptions, 256}}));
+                                                     {26, 32, 0x20, kLayerOptions, 256}}));
 }
 
 TEST_F(XlatCache, ThreadsBuildingDifferentTablesAtOnceGetCorrectTables) {
-    const std::pair<uint16_t, uint16_t> pairs[] = {{15, 31}, {31, 15}, {26, 67}, {19, 33}, {5, 32}, {82, 24}};
+    const std::pair<uint16_t, uint16_t> pairs[] = {{15, 31}, {31, 15}, {26, 67},
+                                                   {19, 33}, {5, 32},  {82, 24}};
     std::vector<std::array<uint8_t, 256>> expected;
     for (auto [from, to] : pairs) expected.push_back(Table(from, to));
     kx::charset::testing::ResetCaches();
@@ -147,7 +150,8 @@ TEST_F(XlatCache, ThreadsBuildingDifferentTablesAtOnceGetCorrectTables) {
         for (int round = 0; round < 200; ++round) {
             int k = (first + round) % 6;
             std::array<uint8_t, 256> table{};
-            if (kxFileSetupXlat(pairs[k].first, pairs[k].second, table.data(), 256, 0x20, kLayerOptions) != 1 ||
+            if (kxFileSetupXlat(pairs[k].first, pairs[k].second, table.data(), 256, 0x20,
+                                kLayerOptions) != 1 ||
                 table != expected[k])
                 ++*wrong;
         }

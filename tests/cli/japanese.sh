@@ -1,27 +1,37 @@
 #!/usr/bin/env bash
-# kxfile end to end with Japanese text: Shift-JIS to the JIS and EUC host sets
-# and back, half-width katakana, detection of received text. iconv is the
-# reference for what the host bytes mean.
+# kxfile end to end with Japanese text; iconv the reference for the host bytes.
 source "$(dirname "$0")/lib.sh"
 command -v iconv >/dev/null || { echo "iconv is needed" >&2; exit 1; }
-sample="$SOURCE_DIR/samples/sjis-kana.txt"
-iconv -f SHIFT_JIS -t UTF-8 "$sample" > want.utf8
+cp "$SOURCE_DIR/samples/sjis-kana.txt" sample.sjis
+iconv -f SHIFT_JIS -t UTF-8 sample.sjis > want.utf8
+iconv -f SHIFT_JIS -t EUC-JP sample.sjis > want.euc
+iconv -f CP932 -t UTF-8 sample.sjis > want-cp932.utf8
+printf '\xef\xbb\xbf' | cat - want-cp932.utf8 > want-bom.utf8
 
-# To ISO-2022-JP: kanji shifted in by ESC $ B, katakana by ESC ( I; the text
-# means what the Shift-JIS text means, and comes back byte for byte.
-run convert "$sample" jis.txt --from shift_jis --to iso-2022-jp
-expect_status 0 "convert to ISO-2022-JP"
-expect_in $'\033$B' jis.txt "ISO-2022-JP kanji designation"
-expect_in $'\033(I' jis.txt "ISO-2022-JP katakana designation"
-if LC_ALL=C grep -q $'[\x80-\xff]' jis.txt; then fail "ISO-2022-JP text holds 8-bit bytes"; fi
-iconv -f ISO-2022-JP-3 -t UTF-8 jis.txt > jis.utf8 2>/dev/null
-expect_same want.utf8 jis.utf8 "ISO-2022-JP text read by iconv"
-run convert jis.txt jis-back.txt --from iso-2022-jp --to shift_jis
-expect_same "$sample" jis-back.txt "ISO-2022-JP back to Shift-JIS"
+# Rows WANT IN OUT OPTIONS; ISO-2022-JP output compared as iconv reads it.
+while read -r want in out options; do
+  check 0 "convert $in $options" convert "$in" "$out" $options
+  if [[ $out == *.jis ]]; then
+    iconv -f ISO-2022-JP-3 -t UTF-8 "$out" > "$out.utf8" 2>/dev/null
+    out=$out.utf8
+  fi
+  expect_same "$want" "$out" "convert $in to $out $options"
+done <<ROWS
+want.utf8 sample.sjis sample.jis --from shift_jis --to iso-2022-jp
+sample.sjis sample.jis jis-back.txt --from iso-2022-jp --to shift_jis
+want.euc sample.sjis euc.txt --from shift_jis --to euc-jp
+sample.sjis want.euc euc-back.txt --from euc-jp --to shift_jis
+want-cp932.utf8 sample.sjis sjis.utf8 --from shift_jis --to utf-8
+sample.sjis sjis.utf8 sjis-back.txt --from utf8 --to shift_jis
+want.utf8 want.euc euc.jis --from euc-jp --to iso-2022-jp
+want-bom.utf8 want.euc euc.utf8 --from euc-jp --to utf-8 --bom
+want.euc euc.utf8 euc-back.euc --from utf-8 --to euc-jp
+ROWS
+expect_in $'\033$B' sample.jis "ISO-2022-JP kanji designation"
+expect_in $'\033(I' sample.jis "ISO-2022-JP katakana designation"
+if LC_ALL=C grep -q $'[\x80-\xff]' sample.jis; then fail "ISO-2022-JP text holds 8-bit bytes"; fi
 
-# iso-2022-jp by name is RFC 1468's: each double-byte run ends with ESC ( B,
-# so that iconv reads the backslash and the tilde after it as themselves; set
-# 53 by number keeps ESC ( J (JIS Roman) for the hosts that expect it.
+# iso-2022-jp by name ends double-byte runs with ESC ( B; set 53 with ESC ( J.
 printf '日本\\語~x\n' > slash.utf8
 iconv -f UTF-8 -t SHIFT_JIS slash.utf8 > slash.sjis
 run convert slash.sjis slash.jis --from shift_jis --to iso-2022-jp
@@ -30,46 +40,17 @@ expect_same slash.utf8 slash.back "iso-2022-jp read by iconv -f ISO-2022-JP"
 run convert slash.sjis slash53.jis --from shift_jis --to 53
 expect_in $'\033(J' slash53.jis "set 53 by number returns with ESC ( J"
 
-# To EUC-JP: the bytes iconv writes, and back.
-iconv -f SHIFT_JIS -t EUC-JP "$sample" > want.euc
-run convert "$sample" euc.txt --from shift_jis --to euc-jp
-expect_same want.euc euc.txt "convert to EUC-JP"
-run convert want.euc euc-back.txt --from euc-jp --to shift_jis
-expect_same "$sample" euc-back.txt "EUC-JP back to Shift-JIS"
-
-# UTF-8: Shift-JIS as code page 932, what iconv reads, and back byte for
-# byte; EUC-JP to ISO-2022-JP and to UTF-8 in one command each (through
-# Shift-JIS inside the tool); --bom.
-iconv -f CP932 -t UTF-8 "$sample" > want-cp932.utf8
-run convert "$sample" sjis.utf8 --from shift_jis --to utf-8
-expect_same want-cp932.utf8 sjis.utf8 "Shift-JIS to UTF-8"
-run convert sjis.utf8 sjis-back.txt --from utf8 --to shift_jis
-expect_same "$sample" sjis-back.txt "UTF-8 back to Shift-JIS"
-run convert want.euc euc.jis --from euc-jp --to iso-2022-jp
-expect_status 0 "EUC-JP to ISO-2022-JP in one command"
-iconv -f ISO-2022-JP-3 -t UTF-8 euc.jis > euc-jis.utf8 2>/dev/null
-expect_same want.utf8 euc-jis.utf8 "EUC-JP to ISO-2022-JP read by iconv"
-run convert want.euc euc.utf8 --from euc-jp --to utf-8 --bom
-printf '\xef\xbb\xbf' | cat - want-cp932.utf8 > want-bom.utf8
-expect_same want-bom.utf8 euc.utf8 "EUC-JP to UTF-8 with a byte-order mark"
-run convert euc.utf8 euc-back.euc --from utf-8 --to euc-jp
-expect_same want.euc euc-back.euc "UTF-8 to EUC-JP, the mark dropped"
-
 # Received text of unknown encoding: --detect decides it.
-run receive want.euc --detect --to shift_jis -o detected.txt
-expect_status 0 "receive --detect"
-expect_same "$sample" detected.txt "receive --detect of EUC-JP"
-"$KXFILE" detect jis.txt > out.txt
-expect_in "jis.txt: iso-2022-jp (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
+check 0 "receive --detect" receive want.euc --detect --to shift_jis -o detected.txt
+expect_same sample.sjis detected.txt "receive --detect of EUC-JP"
+"$KXFILE" detect sample.jis > out.txt
+expect_in "sample.jis: iso-2022-jp (ESC \$ B" out.txt "detect of the ISO-2022-JP output"
 
-# Detection on real text, made by iconv: each file is detected as what it is
-# or undecided, never as something else. Latin text in Latin-1 and code page
-# 437 is single-byte text (or ASCII, where it is all 7-bit).
-iconv -f SHIFT_JIS -t UTF-8 "$sample" | grep -v $'\uff8a' > full.utf8  # no half-width katakana
+# Text made by iconv is detected as what it is or undecided, never otherwise.
+iconv -f SHIFT_JIS -t UTF-8 sample.sjis | grep -v $'\uff8a' > full.utf8  # no half-width katakana
 printf '①の申込書は㈱髙橋商店の﨑田様へ。ⅰからⅹまで、№１２３。\n' > nec.utf8
 printf '丂と乚は補助漢字です。\n' > x0212.utf8
 printf 'Größe für Straße, déjà vu à côté; naïve façade. Æsop, Zürich.\n' > latin.utf8
-cat "$SOURCE_DIR/samples/cp437-crlf.txt" > corpus-sample.cp437
 licence=/usr/share/common-licenses/GPL-3
 [ -r "$licence" ] && cat "$licence" latin.utf8 > latin.utf8.tmp && mv latin.utf8.tmp latin.utf8
 while read -r file answer make; do
@@ -82,65 +63,62 @@ while read -r file answer make; do
 done <<'CORPUS'
 ascii        ascii        iconv -f UTF-8 -t ASCII//TRANSLIT latin.utf8
 utf8         utf-8        cat full.utf8 nec.utf8 x0212.utf8 latin.utf8
-sjis         shift_jis    iconv -f SHIFT_JIS -t SHIFT_JIS "$sample"
+sjis         shift_jis    iconv -f SHIFT_JIS -t SHIFT_JIS sample.sjis
 cp932        shift_jis    cat want.utf8 nec.utf8 | iconv -f UTF-8 -t CP932
 eucjp        euc-jp       iconv -f UTF-8 -t EUC-JP want.utf8
 eucjpms      euc-jp       cat want.utf8 x0212.utf8 nec.utf8 | iconv -f UTF-8 -t EUC-JP-MS
 iso2022jp    iso-2022-jp  iconv -f UTF-8 -t ISO-2022-JP full.utf8
 latin1       single-byte  iconv -f UTF-8 -t LATIN1 latin.utf8
 cp437        single-byte  iconv -f UTF-8 -t CP437 latin.utf8
-cp437sample  single-byte  cat corpus-sample.cp437
+cp437sample  single-byte  cat "$SOURCE_DIR/samples/cp437-crlf.txt"
 CORPUS
 
-# What --detect does with each kind of answer: a set (UTF-8 too) is used;
-# undecided and single-byte text write nothing unless --from is the fallback.
+# --detect uses a set; single-byte text writes nothing unless --from is given.
 iconv -f UTF-8 -t LATIN1 latin.utf8 > latin.latin1
-for case in "corpus-eucjp:0:" "corpus-iso2022jp:0:" "corpus-utf8:0:" "latin.latin1:1:" "latin.latin1:0:--from latin1"; do
-  IFS=: read -r file code fallback <<<"$case"
+while read -r code file fallback; do
   rm -f detected.out
-  run convert "$file" detected.out --detect --to shift_jis $fallback
-  expect_status "$code" "convert --detect $file $fallback"
+  check "$code" "convert --detect $file $fallback" convert "$file" detected.out --detect --to shift_jis $fallback
   [ "$code" = 0 ] || expect_missing detected.out "convert --detect $file writes nothing"
-done
+done <<'CASES'
+0 corpus-eucjp
+0 corpus-iso2022jp
+0 corpus-utf8
+1 latin.latin1
+0 latin.latin1 --from latin1
+CASES
 expect_in "read as iso-8859-1 (--from)" err.txt "the fallback is named"
 run convert corpus-utf8 detected.sjis --detect --to shift_jis
 run convert corpus-utf8 named.sjis --from utf-8 --to shift_jis
 expect_same named.sjis detected.sjis "detected UTF-8 converts as --from utf-8 does"
 
-# Half-width katakana made full-width on the way: the host text is the
-# full-width text that iconv makes of the same words.
+# Half-width katakana made full-width on the way.
 printf '\xb6\xde\xb7\xde \xca\xdf\xb1\n' > kana.txt
-printf 'ガギ パア\n' | iconv -f UTF-8 -t ISO-2022-JP > want-full.jis
+printf 'ガギ パア\n' > want-full.utf8
 run convert kana.txt full.jis --from shift_jis --to iso-2022-jp --kana-to-full
 iconv -f ISO-2022-JP -t UTF-8 full.jis > full.utf8 2>/dev/null
-iconv -f ISO-2022-JP -t UTF-8 want-full.jis > want-full.utf8
 expect_same want-full.utf8 full.utf8 "--kana-to-full"
 
 # The host set 73 has no katakana: the loss report counts each one.
 run convert kana.txt k73.txt --from shift_jis --to jis-7bit-esc-k --report
 expect_in "7 characters without a counterpart" err.txt "katakana and their marks lost to set 73"
 
-# JIS X 0212 kanji that code page 932 lacks (丂, 乚) become its substitute
-# 0x81A0: each is lost, and --strict writes nothing.
+# JIS X 0212 kanji that code page 932 lacks (丂, 乚) are lost.
 printf '丂と乚\n' | iconv -f UTF-8 -t EUC-JP > x0212.euc
-run convert x0212.euc x0212.sjis --from euc-jp --to shift_jis --strict
-expect_status 1 "--strict with JIS X 0212 kanji"
+check 1 "--strict with JIS X 0212 kanji" convert x0212.euc x0212.sjis --from euc-jp --to shift_jis --strict
 expect_missing x0212.sjis "--strict with JIS X 0212 kanji"
 expect_in "2 characters without a counterpart" err.txt "JIS X 0212 kanji lost"
 expect_in "offset 0: 8F B0 A1" err.txt "position of the first JIS X 0212 kanji"
 
-# Many files take the two steps one file takes: the same bytes, the losses of
-# both steps counted, a file that fails left as it was (--in-place), no
-# temporary file left behind; one and two at a time.
+# Many files take the two steps one file takes, one and two at a time.
 mkdir -p many middle
 cp want.euc many/a.euc
 cp x0212.euc many/b.euc
 for to in iso-2022-jp utf-8; do
   for j in 1 2; do
-    TMPDIR="$WORK/middle" run convert many/a.euc many/b.euc --output-dir "many-$to-$j" -j "$j" --from euc-jp --to "$to" --report
-    expect_status 0 "two files EUC-JP to $to, -j $j"
-    expect_in "2 files, " err.txt "two files EUC-JP to $to, -j $j"
-    expect_in ", 2 characters lost" err.txt "two files EUC-JP to $to, -j $j: the losses of the first step"
+    what="two files EUC-JP to $to, -j $j"
+    TMPDIR="$WORK/middle" check 0 "$what" convert many/a.euc many/b.euc --output-dir "many-$to-$j" -j "$j" --from euc-jp --to "$to" --report
+    expect_in "2 files, " err.txt "$what"
+    expect_in ", 2 characters lost" err.txt "$what: the losses of the first step"
     for f in a b; do
       "$KXFILE" convert "many/$f.euc" alone.out --from euc-jp --to "$to" 2>/dev/null
       expect_same alone.out "many-$to-$j/$f.euc" "$f.euc to $to among several files, -j $j"
@@ -148,26 +126,18 @@ for to in iso-2022-jp utf-8; do
   done
 done
 cp -r many in-place
-TMPDIR="$WORK/middle" run convert -i in-place/a.euc in-place/b.euc --from euc-jp --to iso-2022-jp --strict
-expect_status 1 "--in-place --strict in two steps with a file that loses characters"
+TMPDIR="$WORK/middle" check 1 "--in-place --strict in two steps with a file that loses characters" \
+  convert -i in-place/a.euc in-place/b.euc --from euc-jp --to iso-2022-jp --strict
 expect_same euc.jis in-place/a.euc "--in-place in two steps replaces the file"
 expect_same x0212.euc in-place/b.euc "--in-place in two steps leaves a failed file as it was"
 expect_no_temporaries in-place "--in-place in two steps"
 [ -z "$(ls middle)" ] || fail "a middle Shift-JIS file was left: $(ls middle)"
 
-# Host text to Shift-JIS: the loss report follows the host's designations as
-# the library does. After ESC ( B the bytes are single-byte text again, so A
-# and the line end are no pair; between ESC K and ESC H (set 73) they are, and
-# a pair that cannot be a character is lost.
-printf '\033$B0!\033(BA\n' > ascii-after.jis
-run convert ascii-after.jis ascii-after.sjis --from iso-2022-jp --to shift_jis --report
-expect_in "nothing lost" err.txt "loss report after ESC ( B"
-printf '\x88\x9fA\n' > want-ascii-after.sjis
-expect_same want-ascii-after.sjis ascii-after.sjis "ESC ( B returns to single-byte text"
-printf '\033K0!A\n\033H' > bad-pair.73
-run convert bad-pair.73 bad-pair.sjis --from jis-7bit-esc-k --to shift_jis --report
-expect_in "1 character without a counterpart" err.txt "loss report of a set 73 character cut short"
-printf '\x88\x9f \n' > want-bad-pair.sjis
-expect_same want-bad-pair.sjis bad-pair.sjis "a line end after a set 73 first byte is kept"
+# After ESC ( B, A and the line end are no pair; between ESC K and ESC H (set
+# 73) they are, a pair that is no character and is lost, its line end kept.
+transforms <<'CASES'
+\033$B0!\033(BA\n|convert in out --from iso-2022-jp --to shift_jis --report|\x88\x9fA\n|nothing lost
+\033K0!A\n\033H|convert in out --from jis-7bit-esc-k --to shift_jis --report|\x88\x9f \n|1 character without a counterpart
+CASES
 
 finish

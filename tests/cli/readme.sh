@@ -10,11 +10,8 @@ awk '/^## kxfile$/ {inside = 1; next} inside && /^```sh$/ {code = 1; next}
 
 # The files the commands name.
 printf 'Gr\x81\xe1e aus \x8frhus\r\n\tindented  \r\n' > report.txt
-cp report.txt dos.txt
-cp report.txt dos2.txt
 mkdir -p docs/sub
-cp report.txt docs/a.txt
-cp report.txt docs/sub/b.txt
+for copy in dos.txt dos2.txt docs/a.txt docs/sub/b.txt; do cp report.txt "$copy"; done
 printf '\xc9\xcd\xbb menu\r\n' > menu.txt
 printf '\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83e\x83L\x83X\x83g\r\n' > notes.txt   # Shift-JIS
 iconv -f SHIFT_JIS -t EUC-JP notes.txt > notes.euc
@@ -23,23 +20,18 @@ printf 'line one\r\nline two\r\n' > data.txt
 "$KXFILE" send data.txt --compress 4 -o data.z || fail "making data.z"
 printf 'payroll\r\n' > payroll.bin
 
-exit_status_of() {  # the exit status a command's line or the comment above it names
-  grep -oE 'exit status [0-9]+' <<<"$1" | grep -oE '[0-9]+$' | tail -1
-}
+kxfile() { "$KXFILE" "$@"; }
 comment=""
 while IFS= read -r line; do
   case "$line" in
-    '#'*) comment="$line"; continue ;;
-    kxfile\ *) ;;
-    *) continue ;;
+    '#'*) comment="$line" ;;
+    kxfile\ *)
+      # The exit status the line names, else the one its comment names, else 0.
+      wanted=$(grep -oE 'exit status [0-9]+' <<<"$comment"$'\n'"$line" | tail -1 | grep -oE '[0-9]+$')
+      comment=""
+      eval "${line}" >out.txt 2>err.txt
+      status=$?
+      expect_status "${wanted:-0}" "README: $line" ;;
   esac
-  wanted=$(exit_status_of "$line")
-  [ -n "$wanted" ] || wanted=$(exit_status_of "$comment")
-  [ -n "$wanted" ] || wanted=0
-  comment=""
-  kxfile() { "$KXFILE" "$@"; }
-  eval "${line}" >out.txt 2>err.txt
-  status=$?
-  expect_status "$wanted" "README: $line"
 done < commands.txt
 finish

@@ -1,10 +1,7 @@
-// Moving a handle with layers on: whatever a layer held at the old position
-// (a half-expanded tab, a shift state, queued bytes, a held record, a coder's
-// table) does not come out at the new one, and what a writer's layers still
-// held goes to the file before the move.
+// Moving a handle with layers on: what a layer held at the old position does not
+// come out at the new one, and what a writer's layers held reaches the file first.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,16 +16,12 @@ using kxtest::ToHex;
 
 using Reposition = kxtest::TempDrives;
 
-struct Stack {
-    const char *label;
-    std::function<void(KXFILE)> switchOn;
-};
-
 std::string ReadRest(KXFILE f, uint32_t size) {
     std::string all;
     std::vector<char> buffer(size);
     uint32_t count = 0;
-    while (kxFileRead(f, buffer.data(), size, &count) == 1 && count > 0) all.append(buffer.data(), count);
+    while (kxFileRead(f, buffer.data(), size, &count) == 1 && count > 0)
+        all.append(buffer.data(), count);
     return all;
 }
 
@@ -39,33 +32,18 @@ TEST_F(Reposition, EverySeekPositionForgetsTheOldPosition) {
     const std::string file = "\tab\tc  \r\n" + Hex("88 9F 41 88 9F") + "\r\n  x\ty\r\n\r\nend   ";
     WriteFile(Posix('C', "in.txt"), file);
     const uint32_t text = TXT_READ_CRLF_ENDS_RECORD | TXT_TABS;
-    const std::vector<Stack> stacks = {
-        {"tabs expanded", [=](KXFILE f) { kxFileSetTranslation(f, text, 8); }},
-        {"Shift-JIS for a host with shifts",
-         [=](KXFILE f) {
-             kxFileSetTranslation(f, text, 8);
-             kxFileSetCharsetFlags(f, 51, 53, CSF_TRANSLATE, 0);
-         }},
-        {"method 1", [=](KXFILE f) {
-             kxFileSetTranslation(f, text, 8);
-             kxFileSetCompression(f, 1);
-         }},
-        {"method 2", [](KXFILE f) { kxFileSetCompression(f, 2); }},
-        {"method 4", [=](KXFILE f) {
-             kxFileSetTranslation(f, text, 8);
-             kxFileSetCompression(f, 4);
-         }},
-        {"record mode over Shift-JIS", [=](KXFILE f) {
-             kxFileSetTranslation(f, text, 8);
-             kxFileSetCharsetFlags(f, 51, 53, CSF_TRANSLATE, 0);
-             kxFileSetCompression(f, 32);
-         }},
+    const struct {
+        const char *label;
+        kxtest::Layers layers;
+    } stacks[] = {
+        {"tabs expanded", {text, 8, 0}}, {"Shift-JIS for a host with shifts", {text, 8, 0, 51, 53}},
+        {"method 1", {text, 8, 1}},      {"method 2", {0, 8, 2}},
+        {"method 4", {text, 8, 4}},      {"record mode over Shift-JIS", {text, 8, 32, 51, 53}},
     };
-    for (const Stack &stack : stacks) {
+    for (const auto &stack : stacks) {
         auto open = [&] {
-            KXFILE f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
+            KXFILE f = kxtest::OpenReading("C:\\in.txt", stack.layers);
             EXPECT_NE(f, nullptr);
-            stack.switchOn(f);
             return f;
         };
         for (int32_t position = 0; position <= static_cast<int32_t>(file.size()); ++position) {
@@ -89,27 +67,22 @@ TEST_F(Reposition, EverySeekPositionForgetsTheOldPosition) {
     }
 }
 
+// A tab read half: a move to 0 expands it afresh; a move by 0 from the
+// current position only asks where the handle is.
 TEST_F(Reposition, AHalfExpandedTabStartsAfresh) {
     WriteFile(Posix('C', "in.txt"), "\tX");
-    KXFILE f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(kxFileSetTranslation(f, TXT_READ_CRLF_ENDS_RECORD | TXT_TABS, 8), 0);
-    char two[2];
-    uint32_t count = 0;
-    ASSERT_EQ(kxFileRead(f, two, 2, &count), 1);
-    int32_t at = 0;
-    ASSERT_EQ(kxFileSetPos(f, 0, &at), 0);
-    EXPECT_EQ(ReadRest(f, 64), std::string(8, ' ') + "X");
-    // A move by 0 from the current position only asks where the handle is.
-    kxFileClose(f);
-    f = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
-    ASSERT_EQ(kxFileSetTranslation(f, TXT_READ_CRLF_ENDS_RECORD | TXT_TABS, 8), 0);
-    ASSERT_EQ(kxFileRead(f, two, 2, &count), 1);
-    at = 0;
-    ASSERT_EQ(kxFileSetPos(f, 1, &at), 0);
-    EXPECT_EQ(at, 1);
-    EXPECT_EQ(ReadRest(f, 64), std::string(6, ' ') + "X");
-    kxFileClose(f);
+    for (int32_t origin : {0, 1}) {
+        KXFILE f = kxtest::OpenReading("C:\\in.txt", {TXT_READ_CRLF_ENDS_RECORD | TXT_TABS, 8, 0});
+        ASSERT_NE(f, nullptr);
+        char two[2];
+        uint32_t count = 0;
+        ASSERT_EQ(kxFileRead(f, two, 2, &count), 1);
+        int32_t at = 0;
+        ASSERT_EQ(kxFileSetPos(f, origin, &at), 0);
+        EXPECT_EQ(at, origin);
+        EXPECT_EQ(ReadRest(f, 64), std::string(origin ? 6 : 8, ' ') + "X") << origin;
+        kxFileClose(f);
+    }
 }
 
 // A writer's held bytes reach the file before the move: collected spaces,

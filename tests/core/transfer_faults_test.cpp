@@ -1,17 +1,13 @@
-// Transfers that run out of memory or of disk: for each stack of layers a
-// transfer uses (text, each kind of character set, each compression method,
-// record mode, and stacks of them), every allocation of the reading and the
-// writing side fails in turn, and the writing side gets every disk budget from
-// nothing to the whole output. The call that meets the fault reports it with
-// error 10 (out of memory) or 12 (out of disk space), the handle's file
-// descriptor goes with kxFileClose, and what reached the disk or the caller is
-// a beginning of what a transfer without faults gives. Leaks show under the
-// sanitizer build's leak checker.
+// Transfers that run out of memory or of disk, for each stack of layers a
+// transfer uses: every allocation of either side fails in turn, and the writing
+// side gets every disk budget. The call that meets the fault reports 10 or 12,
+// the descriptor goes with kxFileClose, and what got through is a beginning of
+// what a transfer without faults gives (leaks show under the sanitizer build).
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <ostream>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,27 +40,40 @@ constexpr uint32_t kWriteText = TXT_WRITE_RECORD_CRLF | TXT_SPACES_TO_TABS;
 
 const Stack kStacks[] = {
     {"text", {kReadText, {}, 0}, {kWriteText, {}, 0}},
-    {"single-byte set", {kReadText, {31, 15, CSF_TRANSLATE, 0}, 0}, {kWriteText, {15, 31, CSF_TRANSLATE, 0}, 0}},
-    {"national variant", {kReadText, {31, 15, CSF_TRANSLATE | CSF_NATIONAL_TARGET, 3}, 0},
+    {"single-byte set",
+     {kReadText, {31, 15, CSF_TRANSLATE, 0}, 0},
+     {kWriteText, {15, 31, CSF_TRANSLATE, 0}, 0}},
+    {"national variant",
+     {kReadText, {31, 15, CSF_TRANSLATE | CSF_NATIONAL_TARGET, 3}, 0},
      {kWriteText, {15, 31, CSF_TRANSLATE | CSF_NATIONAL_SOURCE, 3}, 0}},
-    {"7-bit JIS host", {kReadText, {51, 53, CSF_TRANSLATE, 0}, 0}, {kWriteText, {53, 51, CSF_TRANSLATE, 0}, 0}},
-    {"EUC host", {kReadText, {51, 57, CSF_TRANSLATE, 0}, 0}, {kWriteText, {57, 51, CSF_TRANSLATE, 0}, 0}},
-    {"locking-shift host", {kReadText, {51, 55, CSF_TRANSLATE | CSF_KANA_TO_FULL, 0}, 0},
+    {"7-bit JIS host",
+     {kReadText, {51, 53, CSF_TRANSLATE, 0}, 0},
+     {kWriteText, {53, 51, CSF_TRANSLATE, 0}, 0}},
+    {"EUC host",
+     {kReadText, {51, 57, CSF_TRANSLATE, 0}, 0},
+     {kWriteText, {57, 51, CSF_TRANSLATE, 0}, 0}},
+    {"locking-shift host",
+     {kReadText, {51, 55, CSF_TRANSLATE | CSF_KANA_TO_FULL, 0}, 0},
      {kWriteText, {55, 51, CSF_TRANSLATE, 0}, 0}},
     {"method 1", {0, {}, 1}, {0, {}, 1}},
     {"method 2", {0, {}, 2}, {0, {}, 2}},
     {"method 4", {0, {}, 4}, {0, {}, 4}},
     {"method 8", {0, {}, 8}, {0, {}, 8}},
     {"record mode", {kReadText, {}, 32}, {kWriteText, {}, 32}},
-    {"text, JIS host, method 4", {kReadText, {51, 53, CSF_TRANSLATE, 0}, 4},
+    {"text, JIS host, method 4",
+     {kReadText, {51, 53, CSF_TRANSLATE, 0}, 4},
      {kWriteText, {53, 51, CSF_TRANSLATE, 0}, 4}},
-    {"text, single-byte set, record mode", {kReadText, {31, 15, CSF_TRANSLATE, 0}, 32},
+    {"text, single-byte set, record mode",
+     {kReadText, {31, 15, CSF_TRANSLATE, 0}, 32},
      {kWriteText, {15, 31, CSF_TRANSLATE, 0}, 32}},
-    {"text, EUC host, method 8", {kReadText, {51, 57, CSF_TRANSLATE, 0}, 8},
+    {"text, EUC host, method 8",
+     {kReadText, {51, 57, CSF_TRANSLATE, 0}, 8},
      {kWriteText, {57, 51, CSF_TRANSLATE, 0}, 8}},
 };
 
-void PrintTo(const Stack &stack, std::ostream *out) { *out << stack.name; }
+void PrintTo(const Stack &stack, std::ostream *out) {
+    *out << stack.name;
+}
 
 // A PC text of a little over one stream buffer: lines of words with tabs and
 // runs of spaces, code page 437 letters, Shift-JIS kanji and half-width
@@ -78,7 +87,8 @@ std::string Source() {
         "",
     };
     std::string text;
-    for (int i = 0; text.size() < 4600; ++i) text += lines[i % 5] + " " + std::to_string(i) + "\r\n";
+    for (int i = 0; text.size() < 4600; ++i)
+        text += lines[i % 5] + " " + std::to_string(i) + "\r\n";
     return text;
 }
 
@@ -92,80 +102,67 @@ struct Attempt {
 
 class TransferFaults : public kxtest::TempDrives, public testing::WithParamInterface<Stack> {
 protected:
-    // Switches on the layers of one side; false after recording the failing
-    // call in `attempt`.
+    // Records the failure of `call`; false.
+    static bool Fail(Attempt &attempt, const char *call) {
+        attempt.error = kxFileErrorVal();
+        attempt.failedCall = call;
+        return false;
+    }
+
+    // Switches on the layers of one side; false after recording the failing call.
     static bool SwitchOn(KXFILE file, const Side &side, Attempt &attempt) {
         const Charset &c = side.charset;
         int32_t code = 0;
         if (side.text != 0 && (code = kxFileSetTranslation(file, side.text, 8)) != 0) {
-            attempt.failedCall = "kxFileSetTranslation";
-        } else if (c.from != 0 && (code = kxFileSetCharsetFlags(file, c.from, c.to, c.options, c.variant)) != 0) {
-            attempt.failedCall = "kxFileSetCharsetFlags";
+            Fail(attempt, "kxFileSetTranslation");
+        } else if (c.from != 0 &&
+                   (code = kxFileSetCharsetFlags(file, c.from, c.to, c.options, c.variant)) != 0) {
+            Fail(attempt, "kxFileSetCharsetFlags");
         } else if (side.method != 0 && (code = kxFileSetCompression(file, side.method)) != 0) {
-            attempt.failedCall = "kxFileSetCompression";
+            Fail(attempt, "kxFileSetCompression");
         }
-        if (code == 0) return true;
-        attempt.error = kxFileErrorVal();
         EXPECT_EQ(code, attempt.error) << attempt.failedCall;
-        return false;
+        return code == 0;
     }
 
     // C:\in.txt read through the reading side, in reads of 3000 bytes.
     Attempt Read(const Side &side) {
         Attempt attempt;
-        kxtest::Name name("C:\\in.txt");
-        KXFILE file = kxFileOpen(name.text, 0);
+        KXFILE file = kxFileOpen(kxtest::Name("C:\\in.txt").text, 0);
         if (file == nullptr) {
-            attempt.error = kxFileErrorVal();
-            attempt.failedCall = "kxFileOpen";
+            Fail(attempt, "kxFileOpen");
             return attempt;
         }
-        if (SwitchOn(file, side, attempt)) {
-            std::string buffer(3000, '\0');
-            for (uint32_t got = 1; got != 0;) {
-                if (!kxFileRead(file, &buffer[0], 3000, &got)) {
-                    attempt.error = kxFileErrorVal();
-                    attempt.failedCall = "kxFileRead";
-                    break;
-                }
-                attempt.bytes.append(buffer, 0, got);
-            }
-        }
+        std::string buffer(3000, '\0');
+        uint32_t got = SwitchOn(file, side, attempt) ? 1 : 0;
+        while (got != 0 &&
+               (kxFileRead(file, &buffer[0], 3000, &got) || Fail(attempt, "kxFileRead")))
+            attempt.bytes.append(buffer, 0, got);
         EXPECT_EQ(kxFileClose(file), 1);  // a reading handle has nothing to flush
         return attempt;
     }
 
-    // `data` written through the writing side to C:\out.txt in pieces of 1000
-    // bytes (record mode: at once, as it takes whole records); the file
-    // afterwards in `bytes`.
+    // `data` written through the writing side to a new C:\out.txt in pieces
+    // of 1000 bytes (record mode: at once, as it takes whole records); the
+    // file afterwards in `bytes`. (Replacing a file's contents would make the
+    // file system write it out at every close, which would take minutes.)
     Attempt Write(const Side &side, const std::string &data) {
         Attempt attempt;
-        // A new file each time: replacing a file's contents makes the file
-        // system write it out at every close, which would take minutes here.
         std::filesystem::remove(Posix('C', "out.txt"));
-        kxtest::Name name("C:\\out.txt");
-        KXFILE file = kxFileCreate(name.text, 1);
+        KXFILE file = kxFileCreate(kxtest::Name("C:\\out.txt").text, 1);
         if (file == nullptr) {
-            attempt.error = kxFileErrorVal();
-            attempt.failedCall = "kxFileCreate";
+            Fail(attempt, "kxFileCreate");
             return attempt;
         }
-        if (SwitchOn(file, side, attempt)) {
-            const size_t piece = side.method == 32 ? data.size() : 1000;
-            for (size_t at = 0; at < data.size(); at += piece) {
-                const auto n = static_cast<uint32_t>(std::min(piece, data.size() - at));
-                uint32_t put = 0;
-                if (!kxFileWrite(file, data.data() + at, n, &put)) {
-                    attempt.error = kxFileErrorVal();
-                    attempt.failedCall = "kxFileWrite";
-                    break;
-                }
-            }
+        const size_t piece = side.method == 32 ? data.size() : 1000;
+        bool ok = SwitchOn(file, side, attempt);
+        for (size_t at = 0; ok && at < data.size(); at += piece) {
+            uint32_t put = 0;
+            ok = kxFileWrite(file, data.data() + at,
+                             static_cast<uint32_t>(std::min(piece, data.size() - at)), &put) ||
+                 Fail(attempt, "kxFileWrite");
         }
-        if (kxFileClose(file) != 1 && attempt.error == 0) {
-            attempt.error = kxFileErrorVal();
-            attempt.failedCall = "kxFileClose";
-        }
+        if (kxFileClose(file) != 1 && attempt.error == 0) Fail(attempt, "kxFileClose");
         attempt.bytes = ReadFile(Posix('C', "out.txt"));
         return attempt;
     }
@@ -214,7 +211,8 @@ TEST_P(TransferFaults, EveryAllocationAndEveryDiskBudget) {
         ASSERT_GT(output.bytes.size(), 4096u);  // more than one buffer reaches the disk
 
         EveryAllocationFails("reading", packed.bytes, [&] { return Read(stack.reading); });
-        EveryAllocationFails("writing", output.bytes, [&] { return Write(stack.writing, packed.bytes); });
+        EveryAllocationFails("writing", output.bytes,
+                             [&] { return Write(stack.writing, packed.bytes); });
 
         const int descriptors = OpenDescriptors();
         for (size_t budget = 0; budget <= output.bytes.size(); ++budget) {

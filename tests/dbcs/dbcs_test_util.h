@@ -31,12 +31,10 @@ inline Converted ToPc(uint16_t code, uint32_t set) {
     return {ok, out};
 }
 
-// The lines of a file under tests/dbcs (or of the tree, for a path with a
-// folder), without comments and blank lines, each split into its fields.
-inline std::vector<std::vector<std::string>> ReadFields(const std::string &path) {
-    std::string full = std::string(KXFILES_SOURCE_DIR) + "/" +
-                       (path.find('/') == std::string::npos ? "tests/dbcs/" + path : path);
-    std::ifstream in(full);
+// The lines of a file under tests/dbcs, without comments and blank lines,
+// each split into its fields.
+inline std::vector<std::vector<std::string>> ReadFields(const std::string &name) {
+    std::ifstream in(std::string(KXFILES_SOURCE_DIR) + "/tests/dbcs/" + name);
     std::vector<std::vector<std::string>> rows;
     std::string line;
     while (std::getline(in, line)) {

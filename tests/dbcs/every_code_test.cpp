@@ -14,17 +14,21 @@ namespace {
 
 using namespace kxtest::dbcs;
 
-bool ShiftJisLead(unsigned lead) { return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC); }
+bool ShiftJisLead(unsigned lead) {
+    return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+}
 bool ShiftJisPair(unsigned code) {
     unsigned trail = code & 0xFF;
-    return ShiftJisLead(code >> 8) && ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC));
+    return ShiftJisLead(code >> 8) &&
+           ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC));
 }
 
 TEST(DbcsEveryCode, KeepsTheContract) {
-    const uint32_t sets[] = {0, 14, 47, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59,
-                             60, 61, 62, 63, 69, 70, 73, 77, 83, 84, 0xFFFF};
+    const uint32_t sets[] = {0,  14, 47, 50, 51, 52, 53, 54, 55, 56, 57, 58,
+                             59, 60, 61, 62, 63, 69, 70, 73, 77, 83, 84, 0xFFFF};
     for (uint32_t set : sets) {
-        bool knownToHost = (set >= 51 && set <= 57) || (set >= 59 && set <= 62) || set == 73 || set == 77;
+        bool knownToHost =
+            (set >= 51 && set <= 57) || (set >= 59 && set <= 62) || set == 73 || set == 77;
         bool knownToPc = knownToHost || set == 69;
         for (uint32_t code = 0; code <= 0xFFFF; ++code) {
             const uint16_t value = static_cast<uint16_t>(code);
@@ -57,15 +61,12 @@ TEST(DbcsEveryCode, KeepsTheContract) {
             // Only a Shift-JIS result that would read as half-width katakana
             // leaves *out untouched.
             if (!down.ok && down.out == kUntouched) {
-                ASSERT_TRUE((set >= 51 && set <= 57) || set == 69 || set == 73) << set << " " << code;
+                ASSERT_TRUE((set >= 51 && set <= 57) || set == 69 || set == 73)
+                    << set << " " << code;
             }
         }
     }
 }
-
-}  // namespace
-
-namespace {
 
 // The rows of results that the character-set layer converts through give
 // what the conversion gives in both directions, also when several threads
@@ -81,10 +82,12 @@ TEST(DbcsEveryCode, CachedRowsAgreeWithTheConversion) {
                 const auto c = static_cast<uint16_t>(code);
                 uint16_t direct = 0, cached = 0x5A5A;
                 bool ok = kx::dbcs::MicroToHost(c, &direct, set);
-                if (toHost.Convert(c, cached) != ok || (ok ? cached != direct : cached != 0x5A5A)) ++mismatches;
+                if (toHost.Convert(c, cached) != ok || (ok ? cached != direct : cached != 0x5A5A))
+                    ++mismatches;
                 direct = 0, cached = 0x5A5A;
                 ok = kx::dbcs::HostToMicro(c, &direct, set);
-                if (toPc.Convert(c, cached) != ok || (ok ? cached != direct : cached != 0x5A5A)) ++mismatches;
+                if (toPc.Convert(c, cached) != ok || (ok ? cached != direct : cached != 0x5A5A))
+                    ++mismatches;
             }
         }
     };

@@ -1,16 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the reference data of the double-byte conversion tests from Python's
-own codecs, independent of the library:
-
-  jis0208.txt   every JIS X 0208 character that Shift-JIS encodes: the
-                Shift-JIS code, its JIS code (from iso2022_jp) and its EUC code
-                (from euc_jp)
-  ibm0212.txt   for each IBM extension character from Shift-JIS 0xFA54 to
-                0xFC4B, the JIS X 0212 code of the same character (from
-                euc_jp's three-byte codes), 0 when JIS X 0212 lacks it
-
-Run by hand from this folder: python3 gen_fixtures.py; the output is
-committed.
+"""Writes the double-byte tests' reference data from Python's own codecs, run by
+hand from this folder (the output is committed): jis0208.txt, every JIS X 0208
+character Shift-JIS encodes with its JIS (iso2022_jp) and EUC (euc_jp) codes;
+ibm0212.txt, each IBM extension character 0xFA54-0xFC4B with the JIS X 0212
+code (euc_jp's three-byte codes) of the same character, 0 when it has none.
 """
 import os
 

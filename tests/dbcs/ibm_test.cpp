@@ -19,9 +19,8 @@ constexpr uint16_t kHostFail = (kUntouched & 0xFF00) | 0x20;
 // gives a variant form or a similar symbol, and four kanji for which the
 // table names a neighbouring code.
 const std::map<int, uint16_t> kTableOwn = {
-    {1, 0x2243},   {2, 0x2238},   {3, 0x2233},   {40, 0x3243},  {46, 0x332B},
-    {65, 0x3B7D},  {218, 0x4E42}, {234, 0x513D}, {253, 0x5836}, {308, 0x6372},
-    {309, 0x6373},
+    {1, 0x2243},   {2, 0x2238},   {3, 0x2233},   {40, 0x3243},  {46, 0x332B},  {65, 0x3B7D},
+    {218, 0x4E42}, {234, 0x513D}, {253, 0x5836}, {308, 0x6372}, {309, 0x6373},
 };
 
 TEST(DbcsIbm, JisX0212CodesAgreeWithTheReference) {
@@ -56,9 +55,9 @@ TEST(DbcsIbm, JisX0212CodesAgreeWithTheReference) {
 
 TEST(DbcsIbm, CodesOutsideTheTableFailTowardsJisX0212Hosts) {
     std::vector<uint16_t> outside;
-    for (uint16_t c = 0xFA40; c <= 0xFA53; ++c) outside.push_back(c);       // before the table
+    for (uint16_t c = 0xFA40; c <= 0xFA53; ++c) outside.push_back(c);  // before the table
     for (uint16_t c : ShiftJisCodes(0xFC, 0xFC))
-        if (c >= 0xFC4C) outside.push_back(c);                              // after it, row 0xBA
+        if (c >= 0xFC4C) outside.push_back(c);  // after it, row 0xBA
     for (uint16_t code : outside) {
         for (uint32_t set : {52u, 53u, 57u}) {
             Converted up = ToHost(code, set);

@@ -26,13 +26,17 @@ Source ReadSource(const std::string &file) {
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("# default: ", 0) == 0) source.defaultValue = Hex(line.substr(11));
-        if (line.rfind("0x", 0) == 0) source.entries[Hex(line.substr(0, 6))] = Hex(line.substr(7, 6));
+        if (line.rfind("0x", 0) == 0)
+            source.entries[Hex(line.substr(0, 6))] = Hex(line.substr(7, 6));
     }
     return source;
 }
 
 TEST(DbcsTables, ResourcesHaveTheStatedFormat) {
-    struct { uint16_t id; uint32_t count; } tables[] = {{83, 40320}, {84, 42112}};
+    struct {
+        uint16_t id;
+        uint32_t count;
+    } tables[] = {{83, 40320}, {84, 42112}};
     for (auto t : tables) {
         auto module = kx::os::ThisModule();
         auto resource = kx::os::FindResourceA(module, kx::os::MAKEINTRESOURCEA(t.id),

@@ -1,8 +1,6 @@
-// The file-system, matching, name and date exports called with what a
-// careless caller may pass: null pointers, empty names, names and patterns far
-// beyond a path buffer. Each returns its documented failure; output buffers
-// are exactly 260 bytes on the heap, so the sanitizer build catches a write
-// past their end.
+// The file-system, matching, name and date exports given null pointers, empty
+// names, names and patterns beyond a path buffer. Output buffers are 260 bytes
+// on the heap, so that the sanitizer build catches a write past their end.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +12,6 @@
 #include "kxfiles.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
-#include "support/portable.h"
 #include "support/temp_drives.h"
 
 namespace {
@@ -68,9 +65,11 @@ TEST_F(BadFileSystemInput, NullArguments) {
     Expect(kxFileBuildIntlTimeStrShortFormat(1, 1, nullptr, 100), 0, 9, "time into null");
     Expect(kxFileBuildIntlDateStrShortFormat(1, 1, 1, nullptr, 100), 0, 9, "date into null");
 
-    Expect(kxFileInitMatch(nullptr, 0, nullptr, nullptr, nullptr) == nullptr, 1, 5, "match of null");
+    Expect(kxFileInitMatch(nullptr, 0, nullptr, nullptr, nullptr) == nullptr, 1, 5,
+           "match of null");
     Expect(kxFileGetMatch(nullptr, out.get()), 0, 11, "get of a null match");
-    Expect(kxFileGetMatchExtended(nullptr, out.get(), nullptr), 0, 11, "extended get of a null match");
+    Expect(kxFileGetMatchExtended(nullptr, out.get(), nullptr), 0, 11,
+           "extended get of a null match");
     KXMATCHSUMMARY summary{};
     Expect(kxFileGetMatchInfo(nullptr, &summary), 0, 11, "info of a null match");
     kxFileSetMatchCase(nullptr, 1);
@@ -98,23 +97,27 @@ TEST_F(BadFileSystemInput, EmptyAndOverLongNames) {
         Expect(kxFileCreateDir(name.c_str()), 0, overLong, what + "create directory");
         Expect(kxFileGetAttributes(name.c_str(), &attributes), 0, overLong, what + "attributes");
         Expect(kxFileSetPath(name.c_str()), 0, overLong, what + "set path");
-        Expect(kxFileExistsEx(name.c_str(), out.get(), 260, nullptr), 0, 0, what + "exists along the path");
+        Expect(kxFileExistsEx(name.c_str(), out.get(), 260, nullptr), 0, 0,
+               what + "exists along the path");
         Expect(kxFileMakeName(name.c_str(), out.get()), 0, 0, what + "make name");
-        // Under 260 characters the local form (cut to 253) does not exist: 5 from the existence test.
+        // Under 260 characters the local form (cut to 253) does not exist: 5 from the existence
+        // test.
         Expect(kxFileMakeNewName(name.c_str(), out.get()), 0, 5, what + "new name");
-        Expect(kxFileMakeLocalName(name.c_str(), out.get()), length >= 260 ? 0 : 1, length >= 260 ? 5 : 0,
-               what + "local name");
+        Expect(kxFileMakeLocalName(name.c_str(), out.get()), length >= 260 ? 0 : 1,
+               length >= 260 ? 5 : 0, what + "local name");
         Expect(kxFileGetDrive(name.c_str(), out.get(), out.get()), 2, 0, what + "drive");
         Expect(kxFileExtractFileName(name.c_str(), out.get()), 1, 0, what + "extract file name");
         EXPECT_EQ(std::strlen(out.get()), std::min<size_t>(length - 3, 259));
         Expect(kxFileExtractPath(name.c_str(), out.get()), 1, 0, what + "extract path");
         EXPECT_STREQ(out.get(), "C:\\");
-        Expect(kxFileInitMatch(name.c_str(), 0, nullptr, nullptr, nullptr) == nullptr, 1, 5, what + "match");
+        Expect(kxFileInitMatch(name.c_str(), 0, nullptr, nullptr, nullptr) == nullptr, 1, 5,
+               what + "match");
 
         // On D:, whose root holds nothing of the system's (under wine C: does).
         std::string path = "D:" + name.substr(2);
         Expect(kxFileCorrectDirectoryCase(path.data(), 0, 0), 1, 0, what + "directory case");
-        Expect(kxFileCorrectDirectoryCase(path.data(), 1, 2), 1, 0, what + "directory case, stored");
+        Expect(kxFileCorrectDirectoryCase(path.data(), 1, 2), 1, 0,
+               what + "directory case, stored");
 #ifndef _WIN32  // the text window stands for a window only where there are no windows
         KXTEXTWINDOW window{10, nullptr, nullptr};
         Expect(kxFileTruncateName(path.data(), nullptr, &window, 1), 1, 0, what + "truncate");
@@ -144,7 +147,8 @@ TEST_F(BadFileSystemInput, PatternsBeyondAPathBuffer) {
     std::filesystem::create_directories(Posix('C', posix));
     Enter(deep.c_str());
     std::string pattern(70, '?');
-    Expect(kxFileInitMatch(pattern.c_str(), 0, nullptr, nullptr, nullptr) == nullptr, 1, 5, "prefix and pattern");
+    Expect(kxFileInitMatch(pattern.c_str(), 0, nullptr, nullptr, nullptr) == nullptr, 1, 5,
+           "prefix and pattern");
     // A found name that would make the whole over 259 characters is cut to fit.
     std::string name(70, 'n');
     WriteFile(Posix('C', posix + name), "");

@@ -1,20 +1,20 @@
 // Directory matching: attribute classes, name case, literal patterns, the
 // exclusion list, the date window, the summary, the volume label, and the
 // directory-case correction built on it.
+#include "fs/match.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
 
-#include "fs/match.h"
 #include "kxfiles.h"
 #include "platform/test_hooks.h"
-#include "support/portable.h"
+#include "support/fs_calls.h"
 #include "support/temp_drives.h"
 
 namespace {
@@ -32,19 +32,14 @@ class Matching : public kxtest::TempDrives {
 protected:
     void SetUp() override {
         TempDrives::SetUp();
-        if (const char *tz = std::getenv("TZ")) savedZone_ = tz;
         kxtest::UseTimeZone("UTC0");
         std::filesystem::create_directories(Posix('C', "data/Sub Dir"));
-        for (const char *name : {"README.TXT", "Long Name.doc", "keep.bak", "scratch.tmp", "txt", "txt.old"})
+        for (const char *name :
+             {"README.TXT", "Long Name.doc", "keep.bak", "scratch.tmp", "txt", "txt.old"})
             WriteFile(Posix('C', std::string("data/") + name), "abc");
         WriteFile(Posix('C', "data/.profile"), "");
         WriteFile(Posix('C', "data/ro.txt"), "");
         kxtest::MakeReadOnly(Posix('C', "data/ro.txt"));
-    }
-    void TearDown() override {
-        kxtest::UseTimeZone(savedZone_.empty() ? "" : savedZone_.c_str());
-        if (savedZone_.empty()) kxtest::UnsetEnv("TZ");
-        TempDrives::TearDown();
     }
     void SetTime(const std::string &relative, time_t when) {
         ASSERT_TRUE(kxtest::SetFileTimes(Posix('C', relative), when));
@@ -56,20 +51,22 @@ protected:
         while (kxFileGetMatch(match, name)) names.insert(name);
         return names;
     }
-    static Names List(const char *pattern, uint32_t mask, const KXFILEDATETIME *notAfter = nullptr,
-                      const KXFILEDATETIME *notBefore = nullptr, const char *exclusions = nullptr) {
+    // Every name a new match returns, with the case mode set unless it is -1.
+    static Names List(const char *pattern, uint32_t mask, const char *exclusions = nullptr,
+                      int caseMode = -1, const KXFILEDATETIME *notAfter = nullptr,
+                      const KXFILEDATETIME *notBefore = nullptr) {
         KXMATCH match = kxFileInitMatch(pattern, mask, notAfter, notBefore, exclusions);
         if (match == nullptr) return {"null, error " + std::to_string(kxFileErrorVal())};
+        if (caseMode >= 0) kxFileSetMatchCase(match, static_cast<uint16_t>(caseMode));
         Names names = All(match);
         kxFileDoneMatch(match);
         return names;
     }
-    std::string savedZone_;
 };
 
 TEST_F(Matching, AttributeMasks) {
-    const Names files = {"C:\\data\\readme.txt", "C:\\data\\Long Name.doc", "C:\\data\\keep.bak",
-                         "C:\\data\\scratch.tmp", "C:\\data\\txt", "C:\\data\\txt.old"};
+    const Names files = {"C:\\data\\readme.txt",  "C:\\data\\Long Name.doc", "C:\\data\\keep.bak",
+                         "C:\\data\\scratch.tmp", "C:\\data\\txt",           "C:\\data\\txt.old"};
     const Names directories = {"C:\\data\\.", "C:\\data\\..", "C:\\data\\Sub Dir"};
     auto with = [](Names a, const Names &b) {
         a.insert(b.begin(), b.end());
@@ -87,25 +84,17 @@ TEST_F(Matching, AttributeMasks) {
         {MATCH_DIRECTORY | MATCH_NORMAL, with(files, directories)},
         {MATCH_DIRECTORY | MATCH_READONLY, directories},
     };
-    for (const Case &c : cases) EXPECT_EQ(List("C:\\data\\*.*", c.mask), c.expected) << "mask " << c.mask;
+    for (const Case &c : cases)
+        EXPECT_EQ(List("C:\\data\\*.*", c.mask), c.expected) << "mask " << c.mask;
 }
 
 TEST_F(Matching, NamesTakeTheMatchsCase) {
-    struct Case {
-        uint16_t mode;
-        Names expected;
-    } cases[] = {
-        {0, {"C:\\data\\readme.txt", "C:\\data\\Long Name.doc"}},
-        {1, {"C:\\data\\README.TXT", "C:\\data\\Long Name.doc"}},
-        {2, {"C:\\data\\README.TXT", "C:\\data\\Long Name.doc"}},
-    };
-    for (const Case &c : cases) {
-        KXMATCH match = kxFileInitMatch("C:\\data\\*.*", 0, nullptr, nullptr, "*.bak,*.tmp,txt,txt.*");
-        ASSERT_NE(match, nullptr);
-        kxFileSetMatchCase(match, c.mode);
-        EXPECT_EQ(All(match), c.expected) << "mode " << c.mode;
-        kxFileDoneMatch(match);
-    }
+    const char *others = "*.bak,*.tmp,txt,txt.*";
+    EXPECT_EQ(List("C:\\data\\*.*", 0, others, 0),
+              (Names{"C:\\data\\readme.txt", "C:\\data\\Long Name.doc"}));
+    for (int mode : {1, 2})
+        EXPECT_EQ(List("C:\\data\\*.*", 0, others, mode),
+                  (Names{"C:\\data\\README.TXT", "C:\\data\\Long Name.doc"}));
 }
 
 TEST_F(Matching, LiteralPatternsComeBackAsSpelled) {
@@ -130,14 +119,15 @@ TEST_F(Matching, LiteralPatternsComeBackAsSpelled) {
 }
 
 TEST_F(Matching, ExclusionList) {
-    EXPECT_EQ(List("C:\\data\\*.*", 0, nullptr, nullptr, " *.bak , *.tmp"),
-              (Names{"C:\\data\\readme.txt", "C:\\data\\Long Name.doc", "C:\\data\\txt", "C:\\data\\txt.old"}));
-    EXPECT_EQ(List("C:\\data\\*.*", 0, nullptr, nullptr, "txt"),
+    EXPECT_EQ(List("C:\\data\\*.*", 0, " *.bak , *.tmp"),
+              (Names{"C:\\data\\readme.txt", "C:\\data\\Long Name.doc", "C:\\data\\txt",
+                     "C:\\data\\txt.old"}));
+    EXPECT_EQ(List("C:\\data\\*.*", 0, "txt"),
               (Names{"C:\\data\\readme.txt", "C:\\data\\Long Name.doc", "C:\\data\\keep.bak",
                      "C:\\data\\scratch.tmp", "C:\\data\\txt.old"}));
     // Two commas in a row end the list: *.tmp is never read.
-    EXPECT_EQ(List("C:\\data\\*.bak", 0, nullptr, nullptr, "*.bak,,*.tmp"), Names{});
-    EXPECT_EQ(List("C:\\data\\*.tmp", 0, nullptr, nullptr, "*.bak,,*.tmp"), (Names{"C:\\data\\scratch.tmp"}));
+    EXPECT_EQ(List("C:\\data\\*.bak", 0, "*.bak,,*.tmp"), Names{});
+    EXPECT_EQ(List("C:\\data\\*.tmp", 0, "*.bak,,*.tmp"), (Names{"C:\\data\\scratch.tmp"}));
 }
 
 TEST(ExclusionItems, MatchingRules) {
@@ -146,12 +136,24 @@ TEST(ExclusionItems, MatchingRules) {
         const char *item;
         bool matches;
     } cases[] = {
-        {"keep.bak", "*.bak", true},   {"KEEP.BAK", "*.bak", true},   {"a.b.bak", "*.bak", false},
-        {"a.b", "*.*", true},          {"abc", "*.*", false},         {"a.b", "*", false},
-        {"abc", "*", true},            {"abc", "abc*", false},        {"abc.txt", "abc*", false},
-        {"ab", "a?", true},            {"a", "a?", false},            {"a.b", "a?.b", true},
-        {"txt", "txt", true},          {"txt.old", "txt", false},     {"", "", true},
-        {"", "*", false},              {"x", "", false},              {"\xE9t\xE9", "\xC9T\xC9", false},
+        {"keep.bak", "*.bak", true},
+        {"KEEP.BAK", "*.bak", true},
+        {"a.b.bak", "*.bak", false},
+        {"a.b", "*.*", true},
+        {"abc", "*.*", false},
+        {"a.b", "*", false},
+        {"abc", "*", true},
+        {"abc", "abc*", false},
+        {"abc.txt", "abc*", false},
+        {"ab", "a?", true},
+        {"a", "a?", false},
+        {"a.b", "a?.b", true},
+        {"txt", "txt", true},
+        {"txt.old", "txt", false},
+        {"", "", true},
+        {"", "*", false},
+        {"x", "", false},
+        {"\xE9t\xE9", "\xC9T\xC9", false},
     };
     for (const Case &c : cases)
         EXPECT_EQ(kx::MatchesItem(c.name, c.item), c.matches) << c.name << " / " << c.item;
@@ -160,7 +162,7 @@ TEST(ExclusionItems, MatchingRules) {
 TEST_F(Matching, DateWindow) {
     SetTime("data/txt", Moment());
     SetTime("data/txt.old", Moment(-86400));
-    KXFILEDATETIME at{3, 3, 96, 9, 5, 14};          // the entry's own date
+    KXFILEDATETIME at{3, 3, 96, 9, 5, 14};  // the entry's own date
     KXFILEDATETIME secondBefore{3, 3, 96, 8, 5, 14};
     KXFILEDATETIME secondAfter{3, 3, 96, 10, 5, 14};
     struct Case {
@@ -174,7 +176,8 @@ TEST_F(Matching, DateWindow) {
         {nullptr, &secondAfter, {}},
         {&at, &at, {"C:\\data\\txt"}},
     };
-    for (const Case &c : cases) EXPECT_EQ(List("C:\\data\\txt*", 0, c.notAfter, c.notBefore), c.expected);
+    for (const Case &c : cases)
+        EXPECT_EQ(List("C:\\data\\txt*", 0, nullptr, -1, c.notAfter, c.notBefore), c.expected);
 }
 
 TEST_F(Matching, EntryInformation) {
@@ -193,9 +196,7 @@ TEST_F(Matching, EntryInformation) {
         EXPECT_EQ(info.attributes, 0xFF00u | KXATTR_ARCHIVE) << name;
         if (std::string(name) == "C:\\data\\txt") {
             EXPECT_EQ(info.size, 3u);
-            EXPECT_EQ((std::array<int, 6>{info.date.day, info.date.month, info.date.year, info.date.second,
-                                          info.date.minute, info.date.hour}),
-                      (std::array<int, 6>{3, 3, 96, 9, 5, 14}));
+            EXPECT_EQ(kxtest::Fields(info.date), (std::array<int, 6>{3, 3, 96, 9, 5, 14}));
         } else {
             EXPECT_EQ(info.size, 0u) << name;  // 4 GiB or more
         }
@@ -228,17 +229,14 @@ TEST_F(Matching, SummaryAndAnEndOfFilteredEntries) {
 }
 
 TEST_F(Matching, NothingFoundIsNotAnError) {
-    struct Case {
-        const char *pattern;
-    } cases[] = {{"C:\\data\\*.zip"}, {"C:\\missing\\*.*"}, {"C:\\data\\none.txt"}};
-    for (const Case &c : cases) {
+    for (const char *pattern : {"C:\\data\\*.zip", "C:\\missing\\*.*", "C:\\data\\none.txt"}) {
         kxFileErrorClear();
-        KXMATCH match = kxFileInitMatch(c.pattern, 0, nullptr, nullptr, nullptr);
-        ASSERT_NE(match, nullptr) << c.pattern;
+        KXMATCH match = kxFileInitMatch(pattern, 0, nullptr, nullptr, nullptr);
+        ASSERT_NE(match, nullptr) << pattern;
         char name[260] = "untouched";
-        EXPECT_EQ(kxFileGetMatch(match, name), 0) << c.pattern;
+        EXPECT_EQ(kxFileGetMatch(match, name), 0) << pattern;
         EXPECT_STREQ(name, "untouched");
-        EXPECT_EQ(kxFileErrorVal(), 0) << c.pattern;
+        EXPECT_EQ(kxFileErrorVal(), 0) << pattern;
         kxFileDoneMatch(match);
     }
 }
@@ -248,14 +246,16 @@ TEST_F(Matching, ShortNameVolumes) {
     WriteFile(Posix('A', "REPORT.TXT"), "");
     WriteFile(Posix('A', "averylon"), "");
     EXPECT_EQ(List("A:\\*.*", 0), (Names{"A:\\report.txt", "A:\\averylon"}));
-    EXPECT_EQ(List("A:\\averylongname", 0), (Names{"null, error 5"}));  // longer than the volume's 12
+    EXPECT_EQ(List("A:\\averylongname", 0),
+              (Names{"null, error 5"}));  // longer than the volume's 12
     // A long literal is cut to 8 characters before the search, as the opening functions cut.
     EXPECT_EQ(List("A:\\averylongnm", 0), (Names{"A:\\averylon"}));
     EXPECT_EQ(List("A:\\averylong.t", 0), (Names{"A:\\averylon"}));
 }
 
 TEST_F(Matching, VolumeLabel) {
-    std::string description = "C:=" + Posix('C').string() + ",label=Backup 7;D:=" + Posix('D').string();
+    std::string description =
+        "C:=" + Posix('C').string() + ",label=Backup 7;D:=" + Posix('D').string();
     if (!kx::os::testing::ConfigureDrives(description))
         GTEST_SKIP() << "labels are given through the drive table, which only the POSIX layer has";
     KXFILEDATETIME bound{1, 1, 80, 0, 0, 0};
@@ -266,10 +266,8 @@ TEST_F(Matching, VolumeLabel) {
     ASSERT_EQ(kxFileGetMatchExtended(match, name, &info), 1);
     EXPECT_STREQ(name, "C:\\Backup 7");
     EXPECT_EQ(info.size, 0u);
-    EXPECT_EQ(info.attributes, 0x100u);  // no attributes of its own
-    EXPECT_EQ((std::array<int, 6>{info.date.day, info.date.month, info.date.year, info.date.second,
-                                  info.date.minute, info.date.hour}),
-              (std::array<int, 6>{0, 0, 0, 0, 0, 0}));  // no date
+    EXPECT_EQ(info.attributes, 0x100u);                            // no attributes of its own
+    EXPECT_EQ(kxtest::Fields(info.date), (std::array<int, 6>{}));  // no date
     kxFileErrorClear();
     EXPECT_EQ(kxFileGetMatch(match, name), 0);
     EXPECT_EQ(kxFileErrorVal(), 0);

@@ -1,46 +1,28 @@
-// The rules of the Windows file system that every build keeps alike: files held
-// open, read-only files, ".." at a root, trailing dots and spaces, device
-// names, each drive's current directory, volumes that cannot be asked, and the
-// error numbers of the system calls. Written against the library's interface
-// and the drives of the fixture, so that the same tests run on Linux over the
-// drive table and on Windows over mapped drives.
+// The rules of the Windows file system that every build keeps alike (on Linux
+// over the drive table, on Windows over mapped drives): files held open,
+// read-only files, ".." at a root, trailing dots and spaces, device names, each
+// drive's current directory, volumes that cannot be asked, system errors.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <utility>
 
 #include "core/paths.h"
 #include "kxfiles.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
-#include "support/portable.h"
+#include "support/fs_calls.h"
 #include "support/temp_drives.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kxtest::Called;
+using kxtest::Delete;
+using kxtest::FullName;
 using kxtest::Name;
-using Outcome = std::pair<int32_t, int32_t>;  // a call's result and the last error it left
-
-template <typename Call>
-Outcome Called(Call call) {
-    kxFileErrorClear();
-    int32_t result = call();
-    return {result, kxFileErrorVal()};
-}
-
-std::string FullName(const char *name) {
-    char out[260] = "";
-    return kxFileGetFullName(name, out) ? out : "(failed, error " + std::to_string(kxFileErrorVal()) + ")";
-}
-
-std::string HandleName(KXFILE file) {
-    char out[260] = "";
-    return kxFileGetFileName(file, out) ? out : "(none)";
-}
+using kxtest::Outcome;
+using kxtest::Rename;
 
 constexpr int32_t kAccessDenied = 1;
 constexpr int32_t kInvalidFileName = 5;
@@ -61,7 +43,8 @@ protected:
         Name buffer(name);
         KXFILE file = kxFileCreate(buffer.text, 1);
         uint32_t written = 0;
-        if (file != nullptr) kxFileWrite(file, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
+        if (file != nullptr)
+            kxFileWrite(file, bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
         return file;
     }
 };
@@ -70,61 +53,52 @@ TEST_F(WindowsRules, AFileHeldOpenIsNeitherDeletedNorRenamed) {
     KXFILE writer = CreateWith("C:\\work\\open.txt", "first");
     ASSERT_NE(writer, nullptr);
     ASSERT_EQ(kxFileFlush(writer), 1);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\open.txt"); }), Outcome(0, kSharingViolation));
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\open.txt", "C:\\work\\moved.txt"); }),
-              Outcome(0, kSharingViolation));
+    EXPECT_EQ(Delete("C:\\work\\open.txt"), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Rename("C:\\work\\open.txt", "C:\\work\\moved.txt"), Outcome(0, kSharingViolation));
     uint32_t written = 0;
     EXPECT_EQ(kxFileWrite(writer, " second", 7, &written), 1);
     EXPECT_EQ(kxFileClose(writer), 1);
-    EXPECT_EQ(ReadFile(Posix('C', "work/open.txt")), "first second");  // nothing went to a lost file
+    EXPECT_EQ(ReadFile(Posix('C', "work/open.txt")),
+              "first second");  // nothing went to a lost file
     EXPECT_FALSE(fs::exists(Posix('C', "work/moved.txt")));
 
     // A reader holds the file as firmly; once it is closed both calls work.
     Name name("C:\\work\\report.txt");
     KXFILE reader = kxFileOpen(name.text, 0);
     ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\r.txt"); }),
-              Outcome(0, kSharingViolation));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\report.txt"); }), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\r.txt"), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Delete("C:\\work\\report.txt"), Outcome(0, kSharingViolation));
     EXPECT_EQ(kxFileClose(reader), 1);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\r.txt"); }), Outcome(1, 0));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\r.txt"); }), Outcome(1, 0));
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\r.txt"), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\r.txt"), Outcome(1, 0));
 }
 
 TEST_F(WindowsRules, AReadOnlyFileIsNeitherDeletedNorWritten) {
     if (kxtest::UnderWine()) GTEST_SKIP() << "wine run as root opens read-only files for writing";
     fs::path path = Posix('C', "work/report.txt");
-    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    const struct {
-        const char *what;
-        uint32_t openMode;  // for kxFileOpen
-    } writers[] = {{"write", 0x01}, {"read and write", 0x02}};
-    for (const auto &w : writers) {
-        Name name("C:\\work\\report.txt");
-        kxFileErrorClear();
-        KXFILE file = kxFileOpen(name.text, w.openMode);
-        EXPECT_EQ(file, nullptr) << w.what;
-        if (file != nullptr) kxFileClose(file);
-        EXPECT_EQ(kxFileErrorVal(), kAccessDenied) << w.what;
-    }
+    kxtest::MakeReadOnly(path);
     Name name("C:\\work\\report.txt");
-    kxFileErrorClear();
-    KXFILE overwriting = kxFileCreate(name.text, 1);  // overwriting is writing
-    EXPECT_EQ(overwriting, nullptr);
-    if (overwriting != nullptr) kxFileClose(overwriting);
-    EXPECT_EQ(kxFileErrorVal(), kAccessDenied);
-    KXFILE appending = kxFileAppend("C:\\work\\report.txt", 0, 0);
-    EXPECT_EQ(appending, nullptr);
-    if (appending != nullptr) kxFileClose(appending);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\report.txt"); }), Outcome(0, kAccessDenied));
+    const std::pair<const char *, KXFILE (*)(char *)> writers[] = {
+        {"open to write", [](char *n) { return kxFileOpen(n, 0x01); }},
+        {"open to read and write", [](char *n) { return kxFileOpen(n, 0x02); }},
+        {"overwrite", [](char *n) { return kxFileCreate(n, 1); }},
+        {"append", [](char *n) { return kxFileAppend(n, 0, 0); }},
+    };
+    for (const auto &[what, call] : writers) {
+        kxFileErrorClear();
+        KXFILE file = call(name.text);
+        EXPECT_EQ(file, nullptr) << what;
+        if (file != nullptr) kxFileClose(file);
+        EXPECT_EQ(kxFileErrorVal(), kAccessDenied) << what;
+    }
+    EXPECT_EQ(Delete("C:\\work\\report.txt"), Outcome(0, kAccessDenied));
     EXPECT_EQ(ReadFile(path), "data");
 
     KXFILE reader = kxFileOpen(name.text, 0);  // reading is allowed
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(kxFileClose(reader), 1);
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\report.txt"); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\report.txt"), Outcome(1, 0));
 }
 
 TEST_F(WindowsRules, DotDotAtARootStaysAtTheRoot) {
@@ -143,7 +117,9 @@ TEST_F(WindowsRules, DotDotAtARootStaysAtTheRoot) {
         Name name(c.name);
         KXFILE file = kxFileCreate(name.text, 1);
         ASSERT_NE(file, nullptr) << c.name;
-        EXPECT_EQ(HandleName(file), c.full) << c.name;
+        char handleName[260] = "";
+        EXPECT_EQ(kxFileGetFileName(file, handleName), 1);
+        EXPECT_STREQ(handleName, c.full) << c.name;
         EXPECT_EQ(kxFileClose(file), 1);
         EXPECT_TRUE(fs::exists(Posix(c.onDisk[0], c.onDisk + 2))) << c.name;
     }
@@ -155,7 +131,9 @@ TEST_F(WindowsRules, DotDotAtARootStaysAtTheRoot) {
 TEST_F(WindowsRules, DotsAndSpacesEndingAComponentAreDropped) {
     const struct {
         const char *given, *stored;
-    } files[] = {{"C:\\work\\dot.", "dot"}, {"C:\\work\\space ", "space"}, {"C:\\work\\both. .", "both"},
+    } files[] = {{"C:\\work\\dot.", "dot"},
+                 {"C:\\work\\space ", "space"},
+                 {"C:\\work\\both. .", "both"},
                  {"C:\\work\\note.txt..", "note.txt"}};
     for (const auto &f : files) {
         KXFILE file = CreateWith(f.given, "x");
@@ -168,16 +146,17 @@ TEST_F(WindowsRules, DotsAndSpacesEndingAComponentAreDropped) {
 
     // Lookups find the stored names through the same rule.
     // A directory on the way loses its trailing dots only.
-    const char *existing[] = {"C:\\work\\report.txt.", "C:\\work\\report.txt ", "C:\\work\\sub.\\..\\dot",
-                              "C:\\work.\\report.txt", "C:\\work.\\sub"};
-    for (const char *name : existing) EXPECT_EQ(Called([&] { return kxFileExists(name); }), Outcome(1, 0)) << name;
+    const char *existing[] = {"C:\\work\\report.txt.", "C:\\work\\report.txt ",
+                              "C:\\work\\sub.\\..\\dot", "C:\\work.\\report.txt", "C:\\work.\\sub"};
+    for (const char *name : existing)
+        EXPECT_EQ(Called([&] { return kxFileExists(name); }), Outcome(1, 0)) << name;
     Name dotted("C:\\work.\\report.txt. ");
     KXFILE reader = kxFileOpen(dotted.text, 0);
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(kxFileClose(reader), 1);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\dot.", "C:\\work\\renamed. "); }), Outcome(1, 0));
+    EXPECT_EQ(Rename("C:\\work\\dot.", "C:\\work\\renamed. "), Outcome(1, 0));
     EXPECT_TRUE(fs::exists(Posix('C', "work/renamed")));
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\renamed.."); }), Outcome(1, 0));
+    EXPECT_EQ(Delete("C:\\work\\renamed.."), Outcome(1, 0));
     EXPECT_FALSE(fs::exists(Posix('C', "work/renamed")));
 }
 
@@ -187,7 +166,7 @@ TEST_F(WindowsRules, DotsAndSpacesEndingAComponentAreDropped) {
 TEST_F(WindowsRules, DeviceNamesAreDevicesNeverFiles) {
     const struct {
         const char *host, *fresh;
-    } names[] = {{"CON", "CON000"}, {"nul", "nul000"}, {"Aux.txt", "Aux000.txt"},
+    } names[] = {{"CON", "CON000"},         {"nul", "nul000"},   {"Aux.txt", "Aux000.txt"},
                  {"prn.log", "prn000.log"}, {"COM1", "COM1000"}, {"lpt9.doc", "lpt9000.doc"}};
     Enter("C:\\work");
     for (const auto &n : names) {
@@ -214,11 +193,12 @@ TEST_F(WindowsRules, DeviceNamesAreDevicesNeverFiles) {
     EXPECT_EQ(kxFileRead(reader, &byte, 1, &got), 1);
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(kxFileClose(reader), 1);
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\work\\prn"); }).first, 0);
-    EXPECT_EQ(Called([] { return kxFileRename("C:\\work\\report.txt", "C:\\work\\aux"); }).first, 0);
+    EXPECT_EQ(Delete("C:\\work\\prn").first, 0);
+    EXPECT_EQ(Rename("C:\\work\\report.txt", "C:\\work\\aux").first, 0);
     EXPECT_EQ(ReadFile(Posix('C', "work/report.txt")), "data");
     std::string entries;
-    for (const auto &entry : fs::directory_iterator(Posix('C', "work"))) entries += entry.path().filename().string() + ";";
+    for (const auto &entry : fs::directory_iterator(Posix('C', "work")))
+        entries += entry.path().filename().string() + ";";
     EXPECT_EQ(entries, "report.txt;");
 }
 
@@ -238,8 +218,10 @@ TEST_F(WindowsRules, EachDriveKeepsItsCurrentDirectory) {
 TEST_F(WindowsRules, AVolumeThatCannotBeAskedHoldsLongNames) {
     kx::os::testing::FailVolumeQueries(true);
     EXPECT_EQ(kx::VolumeNameLimit("\\\\srv\\shr\\f"), kx::kUnknownVolumeLimit);
-    EXPECT_EQ(Called([] { return kxFileValidateFileName("\\\\srv\\shr\\Long Name.txt"); }), Outcome(1, 0));
-    EXPECT_EQ(Called([] { return kxFileValidateFileName("C:\\work\\reports12.text"); }), Outcome(1, 0));
+    EXPECT_EQ(Called([] { return kxFileValidateFileName("\\\\srv\\shr\\Long Name.txt"); }),
+              Outcome(1, 0));
+    EXPECT_EQ(Called([] { return kxFileValidateFileName("C:\\work\\reports12.text"); }),
+              Outcome(1, 0));
     KXFILE file = CreateWith("\\\\srv\\shr\\Long Name.txt", "x");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(kxFileClose(file), 1);
@@ -251,9 +233,10 @@ TEST_F(WindowsRules, AVolumeThatCannotBeAskedHoldsLongNames) {
 TEST_F(WindowsRules, SystemErrorNumbers) {
     fs::create_directories(Posix('C', "here"));
     Enter("C:\\here");
-    EXPECT_EQ(Called([] { return kxFileDelete("C:\\here"); }), Outcome(0, kSharingViolation));
+    EXPECT_EQ(Delete("C:\\here"), Outcome(0, kSharingViolation));
     Enter("C:\\");
     EXPECT_TRUE(fs::is_directory(Posix('C', "here")));
+    EXPECT_EQ(Delete("C:\\here"), Outcome(1, 0));
 
     const struct {
         const char *directory;
@@ -263,22 +246,18 @@ TEST_F(WindowsRules, SystemErrorNumbers) {
     for (const auto &m : missing) {
         EXPECT_FALSE(kx::os::SetCurrentDirectoryA(m.directory));
         EXPECT_EQ(kx::os::GetLastError(), m.system) << m.directory;
-        EXPECT_EQ(Called([&] { return kxFileSetPath(m.directory); }), Outcome(0, m.library)) << m.directory;
+        EXPECT_EQ(Called([&] { return kxFileSetPath(m.directory); }), Outcome(0, m.library))
+            << m.directory;
     }
 
-    // A default that the profile does not override keeps its leading blank.
-#ifndef _WIN32
-    const char *named = std::getenv("KXFILES_PROFILE");
-    std::string saved = named != nullptr ? named : "";
-    ::setenv("KXFILES_PROFILE", (top_ / "none.ini").string().c_str(), 1);
-#endif
+    // A default that the profile does not override keeps its leading blank
+    // (KXFILES_PROFILE names the POSIX layer's profile; Windows ignores it).
+    kxtest::SetEnv("KXFILES_PROFILE", (top_ / "none.ini").string().c_str());
     char value[16];
-    EXPECT_EQ(kx::os::GetProfileStringA("kxfiles test", "no such key", " 1", value, sizeof value), 2u);
+    EXPECT_EQ(kx::os::GetProfileStringA("kxfiles test", "no such key", " 1", value, sizeof value),
+              2u);
+    kxtest::UnsetEnv("KXFILES_PROFILE");
     EXPECT_STREQ(value, " 1");
-#ifndef _WIN32
-    if (named != nullptr) ::setenv("KXFILES_PROFILE", saved.c_str(), 1);
-    else ::unsetenv("KXFILES_PROFILE");
-#endif
 }
 
 }  // namespace

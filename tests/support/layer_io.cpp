@@ -20,13 +20,13 @@ std::string Hex(const std::string &text) {
     return bytes;
 }
 
-
 namespace {
 
 KXFILE SwitchOn(KXFILE file, const Layers &layers) {
     if (file == nullptr) return nullptr;
     bool ok = (layers.text == 0 || kxFileSetTranslation(file, layers.text, layers.tabWidth) == 0) &&
-              (layers.from == 0 || kxFileSetCharsetFlags(file, layers.from, layers.to, CSF_TRANSLATE, 0) == 0) &&
+              (layers.from == 0 ||
+               kxFileSetCharsetFlags(file, layers.from, layers.to, CSF_TRANSLATE, 0) == 0) &&
               (layers.method == 0 || kxFileSetCompression(file, layers.method) == 0);
     if (!ok) {
         kxFileClose(file);

@@ -25,10 +25,7 @@ namespace {
 // 100-nanosecond intervals since 1601 for POSIX seconds.
 FILETIME ToFileTime(std::time_t when) {
     uint64_t ticks = (static_cast<uint64_t>(when) + 11644473600ull) * 10000000ull;
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(ticks);
-    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    return time;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 }  // namespace
@@ -38,20 +35,23 @@ bool UnderWine() {
     return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-void SetEnv(const char *name, const char *value) { ::_putenv_s(name, value); }
-void UnsetEnv(const char *name) { ::_putenv_s(name, ""); }
-bool UseTimeZone(const char *) { return false; }
-std::time_t UtcSeconds(std::tm calendar) { return ::_mkgmtime(&calendar); }
-
-std::tm UtcCalendar(std::time_t seconds) {
-    std::tm calendar{};
-    ::gmtime_s(&calendar, &seconds);
-    return calendar;
+void SetEnv(const char *name, const char *value) {
+    ::_putenv_s(name, value);
+}
+void UnsetEnv(const char *name) {
+    ::_putenv_s(name, "");
+}
+bool UseTimeZone(const char *) {
+    return false;
+}
+std::time_t UtcSeconds(std::tm calendar) {
+    return ::_mkgmtime(&calendar);
 }
 
 bool SetFileTimes(const std::filesystem::path &path, std::time_t when) {
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     FILETIME time = ToFileTime(when);
     BOOL done = ::SetFileTime(file, nullptr, &time, &time);
@@ -67,25 +67,49 @@ std::time_t LastWriteTime(const std::filesystem::path &path) {
     return static_cast<std::time_t>(ticks / 10000000ull - 11644473600ull);
 }
 
+bool PrepareMappedDrives(std::string &top) {
+    top.clear();
+    return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr && ::SetCurrentDirectoryA("C:\\");
+}
+
+std::string MappedRoot(char letter) {
+    return std::string(1, letter) + ":\\";
+}
+void ReleaseMappedDrives(const std::string &) {}
+
+int OpenDescriptors() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+
 #else
 
-bool UnderWine() { return false; }
+namespace {
+std::string mappedTop;  // the temporary directory that holds one directory per drive
+}
 
-void SetEnv(const char *name, const char *value) { ::setenv(name, value, 1); }
-void UnsetEnv(const char *name) { ::unsetenv(name); }
+bool UnderWine() {
+    return false;
+}
+void SetEnv(const char *name, const char *value) {
+    ::setenv(name, value, 1);
+}
+void UnsetEnv(const char *name) {
+    ::unsetenv(name);
+}
 
 bool UseTimeZone(const char *zone) {
-    ::setenv("TZ", zone, 1);
+    if (zone != nullptr)
+        ::setenv("TZ", zone, 1);
+    else
+        ::unsetenv("TZ");
     ::tzset();
     return true;
 }
 
-std::time_t UtcSeconds(std::tm calendar) { return ::timegm(&calendar); }
-
-std::tm UtcCalendar(std::time_t seconds) {
-    std::tm calendar{};
-    ::gmtime_r(&seconds, &calendar);
-    return calendar;
+std::time_t UtcSeconds(std::tm calendar) {
+    return ::timegm(&calendar);
 }
 
 bool SetFileTimes(const std::filesystem::path &path, std::time_t when) {
@@ -98,41 +122,30 @@ std::time_t LastWriteTime(const std::filesystem::path &path) {
     return ::stat(path.c_str(), &info) == 0 ? info.st_mtime : -1;
 }
 
-#endif
-
-#ifdef _WIN32
-
-bool PrepareMappedDrives(std::string &top) {
-    top.clear();
-    return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr && ::SetCurrentDirectoryA("C:\\");
-}
-
-std::string MappedRoot(char letter) { return std::string(1, letter) + ":\\"; }
-
-int OpenHandleCount() {
-    DWORD count = 0;
-    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
-    return static_cast<int>(count);
-}
-
-void ReleaseMappedDrives(const std::string &) {}
-
-#else
-
-namespace {
-std::string mappedTop;  // the temporary directory that holds one directory per drive
-}
-
 bool PrepareMappedDrives(std::string &top) {
     namespace fs = std::filesystem;
     top = (fs::temp_directory_path() / ("kxfiles-drives-" + std::to_string(::getpid()))).string();
     for (const char *d : {"c", "d", "x"}) fs::create_directories(fs::path(top) / d);
     mappedTop = top;
-    std::string description = "C:=" + top + "/c;D:=" + top + "/d;X:=" + top + "/x;\\\\srv\\shr=" + top + "/x";
+    std::string description =
+        "C:=" + top + "/c;D:=" + top + "/d;X:=" + top + "/x;\\\\srv\\shr=" + top + "/x";
     return kx::os::testing::ConfigureDrives(description) && kx::os::SetCurrentDirectoryA("C:\\");
 }
 
-int OpenHandleCount() {
+std::string MappedRoot(char letter) {
+    return mappedTop + "/" + static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+}
+
+void ReleaseMappedDrives(const std::string &top) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    fs::current_path(fs::temp_directory_path(), ignored);
+    for (const auto &entry : fs::recursive_directory_iterator(top, ignored))
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(top, ignored);
+}
+
+int OpenDescriptors() {
     int n = 0;
     if (DIR *dir = ::opendir("/proc/self/fd")) {
         while (::readdir(dir)) ++n;
@@ -141,20 +154,11 @@ int OpenHandleCount() {
     return n;
 }
 
-std::string MappedRoot(char letter) {
-    return mappedTop + "/" + static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-}
-
-void ReleaseMappedDrives(const std::string &top) {
-    std::error_code ignored;
-    std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(top, ignored))
-        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(top, ignored);
-}
-
 #endif
+
+std::tm UtcCalendar(std::time_t seconds) {
+    return *std::gmtime(&seconds);
+}
 
 void MakeReadOnly(const std::filesystem::path &path) {
     namespace fs = std::filesystem;

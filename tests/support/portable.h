@@ -1,6 +1,5 @@
-// What the tests need of the system beyond the library, the same on Linux and
-// on Windows: environment variables, the time zone, UTC calendar conversions,
-// file times and the read-only attribute.
+// What the tests need of the system beyond the library, alike on Linux and
+// Windows: environment, time zone, UTC calendar, file times, read-only files.
 #pragma once
 
 #include <ctime>
@@ -12,10 +11,8 @@ namespace kxtest {
 void SetEnv(const char *name, const char *value);
 void UnsetEnv(const char *name);
 
-// Makes the library's local time the given POSIX zone ("UTC0", "EST5") for
-// this process. Only the POSIX layer reads the zone from the environment; on
-// Windows the zone is the system's (the wine run sets it to UTC) and this
-// returns false.
+// Makes the library's local time a POSIX zone ("EST5"; null: none set) for
+// this process. Only the POSIX layer reads it: on Windows this returns false.
 bool UseTimeZone(const char *zone);
 
 std::time_t UtcSeconds(std::tm calendar);  // timegm
@@ -25,22 +22,18 @@ std::tm UtcCalendar(std::time_t seconds);  // gmtime
 bool SetFileTimes(const std::filesystem::path &path, std::time_t when);
 std::time_t LastWriteTime(const std::filesystem::path &path);
 
-// Whether the program runs under wine, which differs from Windows here and
-// there (each test that meets such a place says which in one line).
+// Whether the program runs under wine, which differs from Windows here and there.
 bool UnderWine();
 
-// For programs outside the test fixture: the drives C:, D:, X: and the share
-// \\srv\shr (on X:'s directory). On Linux they are mapped to fresh directories
-// below a temporary one (`top`); on Windows they must already be mapped as
-// scripts/test-wine.sh maps them (KXTEST_MAPPED_DRIVES), else false. C: is
-// then the current drive, at its root. MappedRoot is the system's path of a
-// drive's root; ReleaseMappedDrives removes what Prepare made.
+// For programs outside the fixture: C:, D:, X: and \\srv\shr (on X:'s
+// directory), mapped below `top` on Linux, or already mapped by
+// scripts/test-wine.sh on Windows (else false); C:\ is then current.
 bool PrepareMappedDrives(std::string &top);
-std::string MappedRoot(char letter);
+std::string MappedRoot(char letter);  // the system's path of a drive's root
 void ReleaseMappedDrives(const std::string &top);
 
-// The number of the process's open file descriptors (Linux) or handles (Windows).
-int OpenHandleCount();
+// The process's open file descriptors (Linux) or handles (Windows; wine counts none).
+int OpenDescriptors();
 
 // Clears every write permission: the read-only attribute.
 void MakeReadOnly(const std::filesystem::path &path);

@@ -11,7 +11,6 @@
 #include "kxfiles.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
-#include "support/portable.h"
 
 // After the library's headers: <windows.h> defines as macros names that the
 // operating-system layer's header declares as constants.
@@ -23,30 +22,29 @@
 
 namespace kxtest {
 
-// The failure controls off and the process back in its directory.
-void TempDrives::ResetFailuresAndDirectory() {
-    kx::os::testing::FailAllocation(0);
-    kx::os::testing::SetDiskSpace(-1);
-    kx::os::testing::FailVolumeQueries(false);
-    std::filesystem::current_path(savedCurrent_);
-}
+namespace fs = std::filesystem;
 
 #ifdef _WIN32
 
 namespace {
 
-bool DrivesMapped() { return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr; }
+bool DrivesMapped() {
+    return std::getenv("KXTEST_MAPPED_DRIVES") != nullptr;
+}
 
-std::filesystem::path Root(char letter) { return std::string(1, letter) + ":\\"; }
+fs::path Root(char letter) {
+    return std::string(1, letter) + ":\\";
+}
 
 // The entries that C: held before the first test: the system's own, kept.
-const std::vector<std::filesystem::path> &SystemEntries() {
-    static const std::vector<std::filesystem::path> entries = [] {
-        std::vector<std::filesystem::path> found;
-        for (const auto &entry : std::filesystem::directory_iterator(Root('C'))) {
+const std::vector<fs::path> &SystemEntries() {
+    static const std::vector<fs::path> entries = [] {
+        std::vector<fs::path> found;
+        for (const auto &entry : fs::directory_iterator(Root('C'))) {
             found.push_back(entry.path().filename());
-            ::SetFileAttributesA(entry.path().string().c_str(),
-                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
+            ::SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_HIDDEN |
+                                                                    FILE_ATTRIBUTE_SYSTEM |
+                                                                    FILE_ATTRIBUTE_DIRECTORY);
         }
         return found;
     }();
@@ -57,24 +55,24 @@ const std::vector<std::filesystem::path> &SystemEntries() {
 void Empty(char letter) {
     std::error_code ignored;
     const auto &kept = SystemEntries();
-    for (const auto &entry : std::filesystem::directory_iterator(Root(letter), ignored)) {
-        if (letter == 'C' && std::find(kept.begin(), kept.end(), entry.path().filename()) != kept.end())
+    for (const auto &entry : fs::directory_iterator(Root(letter), ignored)) {
+        if (letter == 'C' && std::count(kept.begin(), kept.end(), entry.path().filename()) != 0)
             continue;
-        for (const auto &inner : std::filesystem::recursive_directory_iterator(entry.path(), ignored))
+        for (const auto &inner : fs::recursive_directory_iterator(entry.path(), ignored))
             ::SetFileAttributesA(inner.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
         ::SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
-        std::filesystem::remove_all(entry.path(), ignored);
+        fs::remove_all(entry.path(), ignored);
     }
 }
 
 }  // namespace
 
 void TempDrives::SetUp() {
-    savedCurrent_ = std::filesystem::current_path();
-    top_ = std::filesystem::temp_directory_path() / ("kxfiles-test-" + std::to_string(::GetCurrentProcessId()));
+    savedCurrent_ = fs::current_path();
+    top_ = fs::temp_directory_path() / ("kxfiles-test-" + std::to_string(::GetCurrentProcessId()));
     if (!DrivesMapped()) {
         // Whatever a test's own setup writes goes to the temporary directory.
-        for (const char *d : {"c", "d", "a", "x"}) std::filesystem::create_directories(top_ / d);
+        for (const char *d : {"c", "d", "a", "x"}) fs::create_directories(top_ / d);
         GTEST_SKIP() << "needs the drives that scripts/test-wine.sh maps (KXTEST_MAPPED_DRIVES)";
     }
     for (char d : {'C', 'D', 'A', 'X'}) Empty(d);
@@ -83,26 +81,30 @@ void TempDrives::SetUp() {
 }
 
 void TempDrives::TearDown() {
-    ResetFailuresAndDirectory();
-    std::error_code ignored;
+    kx::os::testing::FailAllocation(0);
+    kx::os::testing::SetDiskSpace(-1);
+    kx::os::testing::FailVolumeQueries(false);
+    fs::current_path(savedCurrent_);
     if (DrivesMapped()) {
         for (char d : {'D', 'A', 'X', 'C'}) Empty(d);
         // Each drive's own current directory back at its root.
         for (const char *root : {"D:\\", "A:\\", "X:\\"}) kx::os::SetCurrentDirectoryA(root);
         kx::os::SetCurrentDirectoryA(savedCurrent_.string().c_str());
     }
-    std::filesystem::remove_all(top_, ignored);
+    std::error_code ignored;
+    fs::remove_all(top_, ignored);
 }
 
-std::filesystem::path TempDrives::Posix(char letter, const std::string &relative) const {
+fs::path TempDrives::Posix(char letter, const std::string &relative) const {
     char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-    std::filesystem::path root = DrivesMapped()
-        ? Root(upper)
-        : top_ / std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
+    char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    fs::path root = DrivesMapped() ? Root(upper) : top_ / std::string(1, lower);
     return relative.empty() ? root : root / relative;
 }
 
-bool TempDrives::IsShortNameVolume() { return false; }
+bool TempDrives::IsShortNameVolume() {
+    return false;
+}
 
 bool TempDrives::IsConnectedDrive() {
     char remote[260];
@@ -114,56 +116,62 @@ bool TempDrives::IsConnectedDrive() {
 #else
 
 void TempDrives::SetUp() {
-    savedCurrent_ = std::filesystem::current_path();
+    savedCurrent_ = fs::current_path();
+    const char *zone = std::getenv("TZ");
+    hadZone_ = zone != nullptr;
+    savedZone_ = hadZone_ ? zone : "";
     std::random_device random;
-    top_ = std::filesystem::temp_directory_path() /
+    top_ = fs::temp_directory_path() /
            ("kxfiles-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-    for (const char *d : {"c", "d", "a", "x"}) std::filesystem::create_directories(top_ / d);
+    for (const char *d : {"c", "d", "a", "x"}) fs::create_directories(top_ / d);
     std::string description = "C:=" + (top_ / "c").string() + ";D:=" + (top_ / "d").string() +
-                              ";A:=" + (top_ / "a").string() + ",83" + ";X:=" +
-                              (top_ / "x").string() + ",remote=\\\\srv\\shr";
+                              ";A:=" + (top_ / "a").string() + ",83;X:=" + (top_ / "x").string() +
+                              ",remote=\\\\srv\\shr";
     ASSERT_TRUE(kx::os::testing::ConfigureDrives(description));
     Enter("C:\\");
     kxFileErrorClear();
 }
 
 void TempDrives::TearDown() {
-    ResetFailuresAndDirectory();
+    kx::os::testing::FailAllocation(0);
+    kx::os::testing::SetDiskSpace(-1);
+    kx::os::testing::FailVolumeQueries(false);
+    fs::current_path(savedCurrent_);
+    UseTimeZone(hadZone_ ? savedZone_.c_str() : nullptr);
     kx::os::testing::ConfigureDrives("");
     std::error_code ignored;
-    std::filesystem::permissions(top_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(top_, ignored);
+    fs::permissions(top_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(top_, ignored);
 }
 
-std::filesystem::path TempDrives::Posix(char letter, const std::string &relative) const {
+fs::path TempDrives::Posix(char letter, const std::string &relative) const {
     std::string drive(1, static_cast<char>(std::tolower(static_cast<unsigned char>(letter))));
     return relative.empty() ? top_ / drive : top_ / drive / relative;
 }
 
-bool TempDrives::IsShortNameVolume() { return true; }
-
-bool TempDrives::IsConnectedDrive() { return true; }
+bool TempDrives::IsShortNameVolume() {
+    return true;
+}
+bool TempDrives::IsConnectedDrive() {
+    return true;
+}
 
 #endif
 
-void TempDrives::WriteFile(const std::filesystem::path &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void TempDrives::WriteFile(const fs::path &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string TempDrives::ReadFile(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
+std::string TempDrives::ReadFile(const fs::path &path) {
     std::ostringstream all;
-    all << in.rdbuf();
+    all << std::ifstream(path, std::ios::binary).rdbuf();
     return all.str();
 }
 
 void TempDrives::Enter(const char *name) {
     ASSERT_TRUE(kx::os::SetCurrentDirectoryA(name)) << name;
 }
-
-int OpenDescriptors() { return OpenHandleCount(); }
 
 Name::Name(const std::string &name) {
     std::memset(text, 0, sizeof text);

@@ -1,5 +1,7 @@
 // The text layer: values read from files with each option, bytes written for
 // each option, and what closing, inserting data and counting records do.
+#include "text/text_layer.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,7 +12,6 @@
 #include "kxfiles.h"
 #include "support/layer_io.h"
 #include "support/temp_drives.h"
-#include "text/text_layer.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ using kxtest::Layers;
 using kxtest::TempDrives;
 using kxtest::ToHex;
 
-constexpr uint16_t R = 0x1FF;     // a record end
-constexpr uint16_t E = 0xFFFF;    // the end of the data
+constexpr uint16_t R = 0x1FF;   // a record end
+constexpr uint16_t E = 0xFFFF;  // the end of the data
 constexpr uint16_t SP = 0x20;
 
 using TextLayer = TempDrives;
@@ -36,7 +37,9 @@ std::vector<uint16_t> ValuesOf(KXFILE file) {
     return values;
 }
 
-std::vector<uint16_t> Spaces(int n) { return std::vector<uint16_t>(n, SP); }
+std::vector<uint16_t> Spaces(int n) {
+    return std::vector<uint16_t>(n, SP);
+}
 
 std::vector<uint16_t> Join(std::initializer_list<std::vector<uint16_t>> parts) {
     std::vector<uint16_t> all;
@@ -60,10 +63,18 @@ TEST_F(TextLayer, ReadingTurnsBytesIntoValues) {
         {"CR CR LF", crlf, 8, "\r\r\n", {13, R, E}},
         {"CR ends a record", TXT_READ_CR_ENDS_RECORD, 8, "A\rB\n", {'A', R, 'B', 10, E}},
         {"LF ends a record", TXT_READ_LF_ENDS_RECORD, 8, "A\rB\n", {'A', 13, 'B', R, E}},
-        {"Ctrl-Z ends the data", TXT_READ_CTRLZ_ENDS, 8, "AB\x1a" "CD", {'A', 'B', E}},
+        {"Ctrl-Z ends the data",
+         TXT_READ_CTRLZ_ENDS,
+         8,
+         "AB\x1a"
+         "CD",
+         {'A', 'B', E}},
         {"Ctrl-Z without the option", TXT_DROP_CR, 8, "A\x1a", {'A', 26, E}},
         {"CR gains an LF", TXT_READ_CR_TO_CRLF, 8, "A\rB", {'A', 13, 10, 'B', E}},
-        {"CR alone ends a record", crlf | TXT_READ_CR_TO_CRLF, 8, "A\rB\r\nC",
+        {"CR alone ends a record",
+         crlf | TXT_READ_CR_TO_CRLF,
+         8,
+         "A\rB\r\nC",
          {'A', R, 'B', R, 10, 'C', E}},
         {"CR and LF dropped", TXT_DROP_CR | TXT_DROP_LF, 8, "A\r\r\n\nB", {'A', 'B', E}},
         {"CR dropped", TXT_DROP_CR, 8, "A\r\nB", {'A', 10, 'B', E}},
@@ -101,7 +112,10 @@ TEST_F(TextLayer, WritingTurnsValuesIntoBytes) {
     auto text = [](const std::string &s) { return std::vector<uint16_t>(s.begin(), s.end()); };
     const std::vector<Case> cases = {
         {"record end as CR LF, trailing spaces dropped",
-         TXT_WRITE_RECORD_CRLF | TXT_STRIP_TRAILING_SPACES, 8, {'A', 'B', SP, SP, SP, R}, "AB\r\n"},
+         TXT_WRITE_RECORD_CRLF | TXT_STRIP_TRAILING_SPACES,
+         8,
+         {'A', 'B', SP, SP, SP, R},
+         "AB\r\n"},
         {"spaces inside a line kept", TXT_STRIP_TRAILING_SPACES, 8, text("A  B\n"), "A  B\n"},
         {"record end as CR", TXT_WRITE_RECORD_CR, 8, {'A', R}, "A\r"},
         {"record end as LF", TXT_WRITE_RECORD_LF, 8, {'A', R}, "A\n"},
@@ -122,6 +136,13 @@ TEST_F(TextLayer, WritingTurnsValuesIntoBytes) {
         {"CR dropped", TXT_DROP_CR, 8, text("A\r\nB"), "A\nB"},
         {"tab width 0: tabs and spaces stay", tabs | TXT_TABS, 0, text("ABCDEFGH        X\tY"),
          "ABCDEFGH        X\tY"},
+        // Spaces still collected at the close are written out.
+        {"at close, short of a tab stop", tabs, 8, text("AB  "), "AB  "},
+        {"at close, up to a tab stop", tabs, 8, text("ABCDEF  "), "ABCDEF\t"},
+        {"at close, before Ctrl-Z", tabs | TXT_CTRLZ_AT_CLOSE, 8, text("A "), "A \x1a"},
+        {"at close, trailing spaces dropped", TXT_STRIP_TRAILING_SPACES, 8, text("AB   "), "AB"},
+        {"at close, dropped before Ctrl-Z", TXT_STRIP_TRAILING_SPACES | TXT_CTRLZ_AT_CLOSE, 8,
+         text("AB   "), "AB\x1a"},
     };
     for (const Case &c : cases) {
         KXFILE f = kxtest::CreateWriting("C:\\out.txt", {c.options, c.width, 0});
@@ -132,30 +153,13 @@ TEST_F(TextLayer, WritingTurnsValuesIntoBytes) {
     }
 }
 
-TEST_F(TextLayer, SpacesStillCollectedAtCloseAreWritten) {
-    struct Case {
-        uint32_t options;
-        std::string written, file;
-    };
-    const std::vector<Case> cases = {
-        {TXT_SPACES_TO_TABS, "AB  ", "AB  "},
-        {TXT_SPACES_TO_TABS, "ABCDEF  ", "ABCDEF\t"},
-        {TXT_SPACES_TO_TABS | TXT_CTRLZ_AT_CLOSE, "A ", "A \x1a"},
-        {TXT_STRIP_TRAILING_SPACES, "AB   ", "AB"},
-        {TXT_STRIP_TRAILING_SPACES | TXT_CTRLZ_AT_CLOSE, "AB   ", "AB\x1a"},
-    };
-    for (const Case &c : cases) {
-        ASSERT_TRUE(kxtest::WriteThrough("C:\\out.txt", {c.options, 8, 0}, c.written));
-        EXPECT_EQ(ToHex(ReadFile(Posix('C', "out.txt"))), ToHex(c.file)) << c.written;
-    }
-}
-
 TEST_F(TextLayer, ReadAndWriteEntries) {
     // Through kxFileRead a record end arrives as 0xFF; through kxFileWrite 0xFF
     // is an ordinary byte.
     WriteFile(Posix('C', "in.txt"), "ab\r\ncd\r\n");
     EXPECT_EQ(kxtest::ReadThrough("C:\\in.txt", {TXT_READ_CRLF_ENDS_RECORD, 8, 0}, 3),
-              "ab\xff" "cd\xff");
+              "ab\xff"
+              "cd\xff");
     ASSERT_TRUE(kxtest::WriteThrough("C:\\out.txt", {TXT_WRITE_RECORD_CRLF, 8, 0}, "ab\xff"));
     EXPECT_EQ(ReadFile(Posix('C', "out.txt")), "ab\xff");
 
@@ -174,25 +178,17 @@ TEST_F(TextLayer, ReadAndWriteEntries) {
     EXPECT_EQ(ReadFile(Posix('C', "out.txt")), "x\r\n\r\n");
 }
 
-TEST_F(TextLayer, EntriesKeepTheStreamsDirection) {
-    WriteFile(Posix('C', "in.txt"), "abc");
-    KXFILE f = kxtest::OpenReading("C:\\in.txt", {TXT_DROP_CR, 8, 0});
-    ASSERT_NE(f, nullptr);
-    uint32_t count = 7;
-    kxFileErrorClear();
-    EXPECT_EQ(kxFileWrite(f, "x", 1, &count), 0);
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(kxFileErrorVal(), 1);
-    EXPECT_EQ(kxFileClose(f), 1);
-    EXPECT_EQ(ReadFile(Posix('C', "in.txt")), "abc");
-}
-
-TEST_F(TextLayer, ClosingAReadHandleWritesNoCtrlZ) {
+// A reading handle under the text layer refuses writes, and closing it
+// writes no Ctrl-Z and no collected spaces.
+TEST_F(TextLayer, AReadHandleKeepsItsDirection) {
     WriteFile(Posix('C', "in.txt"), "abc");
     KXFILE f = kxtest::OpenReading("C:\\in.txt", {TXT_CTRLZ_AT_CLOSE | TXT_SPACES_TO_TABS, 8, 0});
     ASSERT_NE(f, nullptr);
+    uint32_t count = 7;
+    EXPECT_EQ(kxFileWrite(f, "x", 1, &count), 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(kxFileErrorVal(), 1);
     char buffer[16];
-    uint32_t count = 0;
     ASSERT_EQ(kxFileRead(f, buffer, sizeof buffer, &count), 1);
     EXPECT_EQ(count, 3u);
     kxFileErrorClear();
@@ -220,7 +216,8 @@ TEST_F(TextLayer, InsertedDataEndingIn0xFFEndsARecordOnce) {
         KXFILE f = kxtest::OpenReading("C:\\in.txt", {c.options, 8, 0});
         ASSERT_NE(f, nullptr);
         ASSERT_EQ(kx::TextGetValue(f), 'Q');
-        ASSERT_EQ(kxFileInsertData(f, c.inserted.data(), static_cast<uint32_t>(c.inserted.size())), 1);
+        ASSERT_EQ(kxFileInsertData(f, c.inserted.data(), static_cast<uint32_t>(c.inserted.size())),
+                  1);
         EXPECT_EQ(ValuesOf(f), c.values) << ToHex(c.inserted);
         kxFileClose(f);
     }
@@ -231,7 +228,7 @@ TEST_F(TextLayer, InsertedDataEndingIn0xFFEndsARecordOnce) {
 TEST_F(TextLayer, BlockWritesAgreeWithValueWrites) {
     std::mt19937 random(3);
     const char alphabet[] = "ab. \"'\t\r\n  xyz\xff";
-    const uint32_t writeOptions[] = {TXT_SPACES_TO_TABS, TXT_TABS, TXT_STRIP_TRAILING_SPACES,
+    const uint32_t writeOptions[] = {TXT_SPACES_TO_TABS,   TXT_TABS,    TXT_STRIP_TRAILING_SPACES,
                                      TXT_WRITE_LF_TO_CRLF, TXT_DROP_LF, TXT_DROP_CR};
     for (int round = 0; round < 40; ++round) {
         uint32_t options = TXT_CTRLZ_AT_CLOSE;
@@ -256,8 +253,8 @@ TEST_F(TextLayer, BlockWritesAgreeWithValueWrites) {
         }
         EXPECT_TRUE(files[0] == files[1]) << "options " << std::hex << options;
         auto fields = [](const kx::TextFields &t) {
-            return std::vector<uint32_t>{t.phase, t.pending, t.column, t.inQuotes, t.minRun,
-                                         t.recordsWritten, t.lastWasCR};
+            return std::vector<uint32_t>{t.phase,  t.pending,        t.column,   t.inQuotes,
+                                         t.minRun, t.recordsWritten, t.lastWasCR};
         };
         EXPECT_EQ(fields(states[0]), fields(states[1])) << "options " << std::hex << options;
     }
