@@ -7,11 +7,12 @@
 # Prints each time, and the ratio peer time / kxfile time by the clock and by
 # processor time (user + system). Not a test: it measures.
 # Usage: [RUNS=N] [EN_MB=100] [JA_MB=50] bench/compare_utf8.sh [DATA_DIR] [KXFILE]
-#   DATA_DIR  where the real text is (made there when missing), bench-data by default
+#   DATA_DIR  where the real text is (made there when missing), build-bench/real-text
+#             by default, the text bench/compare.sh uses
 #   KXFILE    the tool, build-bench/kxfile by default (a Release build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-data=$(realpath -m "${1:-bench-data}")
+data=$(realpath -m "${1:-build-bench/real-text}")
 kxfile=$(realpath "${2:-build-bench/kxfile}")
 [ -x "$kxfile" ] || { echo "no kxfile at $kxfile (build it first)" >&2; exit 1; }
 command -v nkf >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq nkf >/dev/null 2>&1 || true
