@@ -11,6 +11,7 @@ same mutants, whatever the tests are.
 
     python3 tools/mutate.py [--count 200] [--seed 1] [--build build-mutate]
                             [--list] [--report mutants.tsv] [--first N]
+                            [--which] [--release]
     python3 tools/mutate.py --score part1.tsv part2.tsv ...
 
 The sources are changed in place, one file at a time, and restored after each
@@ -19,6 +20,13 @@ without building. The report has one line per mutant, written as each one
 is done, and the score at the end. --first N starts at the sample's Nth
 mutant, so that a sample can be measured in parts (each with its own
 report); --score adds the parts' lines up into one score.
+
+--which runs every GoogleTest case on every mutant instead of stopping at
+the first failure, and adds to each report line the cases that failed (the
+other tests are not run, so "survived" there means no case failed). A case
+can then be removed without lowering the score as long as each killed mutant
+keeps one of its killers. --release measures in a Release build (the suite
+runs several times faster; the sample is the same).
 """
 import argparse
 import os
@@ -190,6 +198,40 @@ def gtest_shards(build, timeout):
     return result
 
 
+def unfinished_or_failed(output):
+    """The GoogleTest cases an output reports failed, and the one it started
+    and never finished (the case that crashed or hung)."""
+    failed = set(re.findall(r'^\[  FAILED  \] (\S+\.\S+)', output, re.M))
+    started = re.findall(r'^\[ RUN      \] (\S+)', output, re.M)
+    ended = set(re.findall(r'^\[ +(?:OK|FAILED|SKIPPED) +\] (\S+)', output, re.M))
+    failed.update(name for name in started[-1:] if name not in ended)
+    return failed
+
+
+def which_fail(build, timeout):
+    """The GoogleTest cases that fail, in one shard per processor, and whether
+    the run went past the limit."""
+    shards = os.cpu_count() or 2
+    processes = []
+    for index in range(shards):
+        env = dict(os.environ, GTEST_TOTAL_SHARDS=str(shards), GTEST_SHARD_INDEX=str(index))
+        processes.append(subprocess.Popen([str(build / TEST_BINARY)], cwd=ROOT, env=env, stdout=subprocess.PIPE,
+                                          stderr=subprocess.DEVNULL, text=True, errors='replace'))
+    deadline = time.monotonic() + timeout
+    failed, late = set(), False
+    for process in processes:
+        try:
+            output, _ = process.communicate(timeout=max(deadline - time.monotonic(), 1))
+        except subprocess.TimeoutExpired:
+            process.kill()
+            output, _ = process.communicate()
+            late = True
+        failed.update(unfinished_or_failed(output))
+        if process.returncode != 0 and not failed:
+            failed.add('kxfiles_tests')  # it stopped before any case began
+    return failed, late
+
+
 def suite(build, others, timeout):
     """0 when the whole suite passes, 1 when it fails, None past the time limit."""
     start = time.monotonic()
@@ -210,9 +252,11 @@ def main():
     parser.add_argument('--list', action='store_true')
     parser.add_argument('--first', type=int, default=1)
     parser.add_argument('--score', nargs='+', metavar='REPORT')
+    parser.add_argument('--which', action='store_true')
+    parser.add_argument('--release', action='store_true')
     args = parser.parse_args()
     if args.score:
-        outcomes = [line.rsplit('\t', 1)[-1] for report in args.score
+        outcomes = [line.split('\t')[2] for report in args.score
                     for line in Path(report).read_text(encoding='utf-8').splitlines()
                     if line and not line.startswith('#')]
         print(score_line({o: outcomes.count(o) for o in ('killed', 'survived', 'timeout', 'stillborn')},
@@ -228,7 +272,8 @@ def main():
         return 0
 
     build = (ROOT / args.build).resolve()
-    subprocess.run(['cmake', '-S', str(ROOT), '-B', str(build), '-DKXFILES_TESTS=ON'], check=True,
+    build_type = ['-DCMAKE_BUILD_TYPE=Release'] if args.release else []
+    subprocess.run(['cmake', '-S', str(ROOT), '-B', str(build), '-DKXFILES_TESTS=ON'] + build_type, check=True,
                    stdout=subprocess.DEVNULL)
     jobs = str(os.cpu_count() or 2)
     if run(['cmake', '--build', str(build), '-j', jobs]) != 0:
@@ -256,9 +301,16 @@ def main():
         assert row[column:column + len(token)] == token, (path, number, token)
         rows[number - 1] = row[:column] + new + row[column + len(token):]
         restorer.change(file, text, '\n'.join(rows))
+        killers = []
+        # --which needs only the GoogleTest binary, the rest need everything.
+        target = ['--target', 'kxfiles_tests'] if args.which else []
         try:
-            if run(['cmake', '--build', str(build), '-j', jobs]) != 0:
+            if run(['cmake', '--build', str(build), '-j', jobs] + target) != 0:
                 outcome = 'stillborn'
+            elif args.which:
+                failed, late = which_fail(build, limit)
+                outcome = 'timeout' if late else ('killed' if failed else 'survived')
+                killers = sorted(failed)
             else:
                 result = suite(build, others, limit)
                 outcome = 'timeout' if result is None else ('killed' if result else 'survived')
@@ -266,6 +318,8 @@ def main():
             restorer.restore()
         counts[outcome] += 1
         line = f'{path}:{number}:{column + 1}\t{token.strip()} -> {new.strip()}\t{outcome}'
+        if args.which:
+            line += '\t' + ','.join(killers)
         if report:
             with report.open('a', encoding='utf-8') as out:
                 out.write(line + '\n')
