@@ -12,21 +12,25 @@ file's lines outside its cases count once, with its first kept case), and
 prints the count the kept cases give next to today's.
 
     python3 tools/case_cover.py [--build build-coverage] [--cases cases.json]
-                                [--dropped] REPORT.tsv ...
+                                [--dropped] [--exact] REPORT.tsv ...
 
 The coverage build is scripts/coverage.sh's. The per-case sets are stored in
 --cases (default: case_cover.json in the build) and measured only when that
 file is missing. Greedy covers are not the smallest possible, but close to it
-in practice; branches are gcov's own (those only exceptions take left out),
-so the cover keeps slightly more than gcovr's figures would need.
+in practice; --exact also solves the same choice as an integer program with
+glpsol (Debian's glpk-utils) and prints the smallest count any removal of
+whole cases can reach. Branches are gcov's own (those only exceptions take
+left out), so both keep slightly more than gcovr's figures would need.
 """
 import argparse
 import collections
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -124,11 +128,42 @@ def counted_now():
                if p.suffix in ('.cpp', '.h', '.c'))
 
 
+def smallest(holds, lines, heads, file_of):
+    """The least lines of cases and of their files' other lines that still hold
+    every element, solved exactly by glpsol; None when it is not installed."""
+    if shutil.which('glpsol') is None:
+        return None
+    cases = sorted(holds)
+    files = sorted({file_of[c] for c in cases if c in file_of})
+    x = {c: f'x{i}' for i, c in enumerate(cases)}
+    y = {f: f'y{i}' for i, f in enumerate(files)}
+    # Elements held by the same cases need one constraint between them.
+    groups = collections.defaultdict(set)
+    for case, found in holds.items():
+        for element in found:
+            groups[element].add(case)
+    program = ['Minimize', ' lines: ' + ' + '.join([f'{lines.get(c, 1)} {x[c]}' for c in cases] +
+                                               [f'{heads[f]} {y[f]}' for f in files]), 'Subject To']
+    for number, holders in enumerate({frozenset(h) for h in groups.values()}):
+        program.append(f' e{number}: ' + ' + '.join(x[c] for c in sorted(holders)) + ' >= 1')
+    program += [f' f{x[c][1:]}: {x[c]} - {y[file_of[c]]} <= 0' for c in cases if c in file_of]
+    program += ['Binary'] + [f' {v}' for v in list(x.values()) + list(y.values())] + ['End']
+    with tempfile.TemporaryDirectory() as work:
+        Path(work, 'cover.lp').write_text('\n'.join(program) + '\n', encoding='utf-8')
+        subprocess.run(['glpsol', '--lp', 'cover.lp', '-o', 'cover.sol'], cwd=work, stdout=subprocess.DEVNULL,
+                       check=True)
+        solution = Path(work, 'cover.sol').read_text(encoding='utf-8')
+    if 'INTEGER OPTIMAL' not in solution:
+        sys.exit('case_cover.py: glpsol found no optimal choice')
+    return int(re.search(r'Objective:\s+lines = (\d+)', solution).group(1))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument('--build', default='build-coverage')
     parser.add_argument('--cases')
     parser.add_argument('--dropped', action='store_true', help='list the cases the cover leaves out')
+    parser.add_argument('--exact', action='store_true', help='also the smallest count, with glpsol')
     parser.add_argument('reports', nargs='*')
     args = parser.parse_args()
     build = (ROOT / args.build).resolve()
@@ -168,11 +203,16 @@ def main():
         opened.add(file_of.get(best))
         left -= holds[best]
     dropped = [c for c in holds if c not in kept]
-    closed = {f for f in heads if f in file_of.values() and f not in opened}
+    closed = {file_of[c] for c in holds if c in file_of} - opened
     now = counted_now()
     saved = sum(lines[c] for c in dropped) + sum(heads[f] for f in closed)
     print(f'cases kept {len(kept)} of {len(holds)}; C++ test lines now {now}, with only the kept cases '
           f'{now - saved} (files left without a case: {len(closed)})')
+    if args.exact:
+        every = sum(lines[c] for c in holds) + sum(heads[f] for f in {file_of[c] for c in holds if c in file_of})
+        least = smallest({c: found - always for c, found in holds.items()}, lines, heads, file_of)
+        print('glpsol is not installed (apt-get install glpk-utils)' if least is None else
+              f'the smallest count removing whole cases can reach: {now - every + least}')
     if args.dropped:
         for case in sorted(dropped, key=lambda c: (file_of.get(c, ''), c)):
             print(f'  {lines.get(case, 0):4d}  {case}  ({file_of.get(case)})')
