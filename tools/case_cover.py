@@ -142,7 +142,7 @@ def smallest(holds, lines, heads, file_of):
     for case, found in holds.items():
         for element in found:
             groups[element].add(case)
-    program = ['Minimize', ' lines: ' + ' + '.join([f'{lines.get(c, 1)} {x[c]}' for c in cases] +
+    program = ['Minimize', ' lines: ' + ' + '.join([f'{lines.get(c, 0)} {x[c]}' for c in cases] +
                                                [f'{heads[f]} {y[f]}' for f in files]), 'Subject To']
     for number, holders in enumerate({frozenset(h) for h in groups.values()}):
         program.append(f' e{number}: ' + ' + '.join(x[c] for c in sorted(holders)) + ' >= 1')
@@ -194,7 +194,7 @@ def main():
     kept, opened = [], set()
     while left:
         def worth(case):
-            cost = lines.get(case, 1) + (heads[file_of.get(case)] if file_of.get(case) not in opened else 0)
+            cost = max(lines.get(case, 0), 1) + (heads[file_of.get(case)] if file_of.get(case) not in opened else 0)
             return len(holds[case] & left) / cost
         best = max((c for c in holds if c not in kept), key=worth)
         if not holds[best] & left:
