@@ -117,6 +117,10 @@ def candidates():
     return found
 
 
+# The test shards under way, stopped with the run when it is interrupted.
+RUNNING = []
+
+
 class Restorer:
     """Puts a changed file back, also when the run is interrupted."""
 
@@ -136,6 +140,8 @@ class Restorer:
 
     def _interrupted(self, *_):
         self.restore()
+        for process in RUNNING:  # the shards would go on running the mutant
+            process.kill()
         sys.exit(130)
 
 
@@ -173,7 +179,8 @@ def gtest_shards(build, timeout):
     """The GoogleTest binary in one shard per processor, stopped at the first
     failing shard: 0 when all pass, 1 when one fails, None past the limit."""
     shards = os.cpu_count() or 2
-    processes = []
+    processes = RUNNING
+    processes.clear()
     for index in range(shards):
         env = dict(os.environ, GTEST_TOTAL_SHARDS=str(shards), GTEST_SHARD_INDEX=str(index))
         processes.append(subprocess.Popen([str(build / TEST_BINARY), '--gtest_fail_fast', '--gtest_brief=1'],
@@ -212,7 +219,8 @@ def which_fail(build, timeout):
     """The GoogleTest cases that fail, in one shard per processor, and whether
     the run went past the limit."""
     shards = os.cpu_count() or 2
-    processes = []
+    processes = RUNNING
+    processes.clear()
     for index in range(shards):
         env = dict(os.environ, GTEST_TOTAL_SHARDS=str(shards), GTEST_SHARD_INDEX=str(index))
         processes.append(subprocess.Popen([str(build / TEST_BINARY)], cwd=ROOT, env=env, stdout=subprocess.PIPE,
